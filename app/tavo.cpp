@@ -1,0 +1,308 @@
+// tavo: the stability-derivative utility.  Reads a flow solver's control
+// file and writes one copy per sweep value with one flight-condition
+// quantity (a velocity component or a rotation rate) shifted by the value.
+//
+// Every statement goes through the run-time layer as compiled code would
+// issue it; all arithmetic is single precision under flush-to-zero.
+#include <xmmintrin.h>
+
+#include <cmath>
+#include <cstdint>
+
+#include "app/tavo.h"
+#include "fmt/for_fmt.h"
+#include "fmt/for_statements.h"
+#include "rtl/for_rtl.h"
+
+using forio::chars;
+using forio::ref;
+using forio::value;
+
+namespace {
+
+// Field widths: wide enough for any argument of up to 4096 bytes, so that no
+// name is ever cut; the control-file name also takes the ".inp" suffix.
+constexpr int32_t kArgMax = 4096;
+constexpr int32_t kNameField = kArgMax + 4;
+constexpr int32_t kJobField = kArgMax;
+constexpr int32_t kNewNameField = kArgMax + 4 + 8;
+constexpr int32_t kLine = 120;
+constexpr uint64_t OPTS = FOR_OPTS_PROGRAM;
+constexpr uint64_t OPTS_END = FOR_OPTS_PROGRAM_END;
+
+// "(I4)": case numbers from 1000 to 9999 keep all their digits.
+alignas(4) const uint8_t pack_I4[] = {54, 0, 0, 0, 36, 0, 0, 0, 1, 0, 0, 0, 4, 0, 0, 0, 55, 0, 0, 0};
+
+// Program variables (static storage, blank-padded character fields).
+char CTYPE[1];
+char RCFILENAME[kNameField];
+int32_t RCLEN;                  // position of the last non-blank of RCFILENAME
+char JOB[kJobField];
+int32_t JOBLEN;
+char CFILE[12];
+char NEWRCNAME[kNewNameField];
+int32_t NEWLEN;                 // used length of NEWRCNAME
+char CMNT[kLine];
+int32_t NARGS;
+int32_t SELECTOR;               // 1..6
+int32_t ROTOR;
+int32_t UNITS;                  // 1: foot units; never set means 0
+int32_t SFRAME;
+float WIND[3];
+float VAC[3];
+float YAW, PITCH, ROLL;
+float FLIGHT[6];                // velocity components, then rotation rates
+float SWEEP_START, SWEEP_END, SWEEP_STEP;
+bool OUTPUT_CONVERSION_FAILED;  // a rewritten value did not fit its field
+
+const char kAttitude[4][51] = {
+    "??? You can run with SFRAME=2 but you must set ???",
+    "??? YAW = PITCH = ROLL = 0.0 to force the run  ???",
+    "??? to be performed in body axes to use the    ???",
+    "??? stability derivative utility               ???",
+};
+
+bool starts_with(const char *keyword, int32_t length) {
+  return for_cpstr(CMNT, length, keyword, length, FOR_REL_EQ) != 0;
+}
+
+void message(const char *text) { forio::write_lis(-1, OPTS, {chars(text)}); }
+
+[[noreturn]] void stop(int32_t code) { for_stop_core("", 0, OPTS, code, code != 0); }
+
+// A refusal: the message on standard output, then STOP with code 2.
+[[noreturn]] void refuse(const char *text) {
+  message(text);
+  stop(2);
+}
+
+void read_line(uint64_t options = OPTS) { forio::read_fmt(99, options, for_pack_A, {ref(CMNT, kLine)}); }
+
+// Copies the line in CMNT to the generated file without its trailing blanks.
+void copy_line() {
+  const int32_t n = lenstr(CMNT, kLine);
+  forio::write_fmt(98, OPTS, for_pack_A, {chars(CMNT, n)});
+}
+
+void note(int32_t status) {
+  if (status == 63) OUTPUT_CONVERSION_FAILED = true;
+}
+
+float attitude_square() { return (YAW * YAW + PITCH * PITCH) + ROLL * ROLL; }
+
+// ---- Command line ---------------------------------------------------------
+
+void read_arguments() {
+  NARGS = for_iargc();
+  if (NARGS < 2) {
+    message(" ??? tavo requires at least 2 command line entries ???");
+    stop(0);
+  }
+  if (NARGS == 4 || NARGS == 5) {
+    message(" ??? tavo requires only 3 entries or 4, 5 ahd 6 ???");
+    stop(0);
+  }
+  const int32_t one = 1, two = 2, three = 3;
+  for_getarg(&one, CTYPE, nullptr, sizeof CTYPE);
+  SELECTOR = (CTYPE[0] >= '1' && CTYPE[0] <= '6') ? CTYPE[0] - '0' : 0;
+  if (SELECTOR == 0) refuse(" ??? tavo: the first entry must be a derivative selector 1 to 6 ???");
+
+  for_getarg(&two, RCFILENAME, nullptr, kArgMax);
+  for_cpystr(RCFILENAME + kArgMax, kNameField - kArgMax, "", 0, 0);
+  RCLEN = lenstr(RCFILENAME, kNameField);
+  if (RCLEN < 4 || for_cpstr(RCFILENAME + RCLEN - 4, 4, ".inp", 4, FOR_REL_NE)) {
+    for_cpystr(RCFILENAME + RCLEN, 4, ".inp", 4, 0);
+    RCLEN += 4;
+  }
+  forio::write_fmt(-1, OPTS, for_pack_rcfilename, {chars(RCFILENAME, RCLEN)});
+
+  for_cpystr(JOB, kJobField, "job", 3, 0);
+  JOBLEN = 3;
+  if (NARGS >= 3) {
+    for_getarg(&three, JOB, nullptr, kJobField);
+    JOBLEN = lenstr(JOB, kJobField);
+  }
+}
+
+// ---- Control-file scan ----------------------------------------------------
+
+// The names are passed without their trailing blanks, which OPEN would drop.
+void scan_control_file() {
+  forio::open(99, OPTS, RCFILENAME, RCLEN, "old", 3);
+  read_line();
+  do read_line();
+  while (!starts_with("NROTOR", 6));
+
+  read_line();
+  int32_t count = 0;
+  const int32_t n = kLine;
+  columns(CMNT, &n, &count, kLine);
+  if (count == 1) UNITS = 0;
+  if (count >= 2) {
+    forio::backspace(99, OPTS);
+    forio::read_lis(99, OPTS, {ref(&ROTOR), ref(&UNITS)});
+  }
+
+  do read_line();
+  while (!starts_with("SFRAME", 6));
+  forio::read_lis(99, OPTS, {ref(&SFRAME)});
+  read_line();
+  forio::read_lis(99, OPTS, {forio::array(WIND, 3)});
+
+  if (SFRAME == 1) {
+    for (float &w : WIND) w = -w;
+  }
+  if (SFRAME == 2) {
+    do read_line();
+    while (!starts_with("YAW", 3));
+    forio::read_lis(99, OPTS, {ref(&YAW), ref(&PITCH), ref(&ROLL)});
+    if (attitude_square() > 0.0f) {
+      for (const char *line : kAttitude) message(line);
+      stop(0);
+    }
+    read_line();
+    forio::read_lis(99, OPTS, {forio::array(VAC, 3)});
+    for (int k = 0; k < 3; ++k) WIND[k] = WIND[k] - VAC[k];
+  }
+  forio::close(99, OPTS);
+}
+
+// ---- Sweep parameters -----------------------------------------------------
+
+void read_sweep() {
+  if (NARGS >= 6) {
+    float *targets[3] = {&SWEEP_START, &SWEEP_END, &SWEEP_STEP};
+    for (int32_t k = 4; k <= 6; ++k) {
+      int32_t length = 0;
+      for_getarg(&k, CFILE, &length, sizeof CFILE);
+      if (length > static_cast<int32_t>(sizeof CFILE))
+        refuse(" ??? tavo: a sweep value may have at most 12 characters ???");
+      forio::read_internal(CFILE, sizeof CFILE, OPTS, for_pack_F12_4, {ref(targets[k - 4])});
+    }
+  } else if (SELECTOR >= 4) {
+    SWEEP_START = -0.1f;
+    SWEEP_END = 0.1f;
+    SWEEP_STEP = 0.2f;
+  } else {
+    const float speed = std::sqrt((WIND[0] * WIND[0] + WIND[1] * WIND[1]) + WIND[2] * WIND[2]);
+    const float e = 0.0873f * speed;
+    const float s = -0.0873f * speed;
+    const float m = UNITS == 1 ? 0.3048f : 1.0f;
+    SWEEP_END = e > m ? e : m;
+    SWEEP_START = s < -m ? s : -m;
+    SWEEP_STEP = SWEEP_END - SWEEP_START;
+  }
+}
+
+// ---- Generated names ------------------------------------------------------
+
+// NEWRCNAME = JOB(1:JOBLEN) // the case number's digits // "TAVO.inp".
+void case_name(int32_t number) {
+  const uint8_t *pack = number < 10 ? for_pack_I1 : number < 100 ? for_pack_I2 : number < 1000 ? for_pack_I3 : pack_I4;
+  const int32_t digits = number < 10 ? 1 : number < 100 ? 2 : number < 1000 ? 3 : 4;
+  note(forio::write_internal(CFILE, sizeof CFILE, OPTS, pack, {value(number)}));
+  const for_strpair parts[3] = {{JOB, JOBLEN}, {CFILE, digits}, {"TAVO.inp", 8}};
+  for_concat(parts, 3, NEWRCNAME, kNewNameField);
+  NEWLEN = JOBLEN + digits + 8;
+}
+
+// Walks the sweep with the loop's own arithmetic before anything is written:
+// a sweep that would never end, flood the directory, or overwrite the
+// control file is refused.
+void check_sweep() {
+  if (!std::isfinite(SWEEP_START) || !std::isfinite(SWEEP_END) || !std::isfinite(SWEEP_STEP))
+    refuse(" ??? tavo: the sweep start, end and step must be finite numbers ???");
+  if (!(SWEEP_STEP > 0.0f)) refuse(" ??? tavo: the sweep step must be greater than zero ???");
+  const float limit = SWEEP_END + SWEEP_STEP * 0.5f;
+  float v = SWEEP_START - SWEEP_STEP;
+  int64_t cases = 0;
+  for (;;) {
+    const float next = v + SWEEP_STEP;
+    if (next > limit) break;
+    if (!(next > v)) refuse(" ??? tavo: the sweep step is too small to advance the sweep ???");
+    v = next;
+    ++cases;
+  }
+  if (cases > 9999) refuse(" ??? tavo: the sweep would write more than 9999 files ???");
+  for (int32_t number = 1; number <= cases; ++number) {
+    case_name(number);
+    if (for__same_file(NEWRCNAME, NEWLEN, RCFILENAME, RCLEN))
+      refuse(" ??? tavo: a generated file would overwrite the control file ???");
+  }
+}
+
+// ---- Generation -----------------------------------------------------------
+
+void write_row3(const float *v) {
+  int32_t r = forio::write_fmt(98, OPTS, for_pack_3F10_4, {value(v[0]), value(v[1]), value(v[2])});
+  note(r);
+}
+
+void copy_control_file(float sweep) {
+  for (;;) {
+    if (forio::read_fmt(99, OPTS_END, for_pack_A, {ref(CMNT, kLine)}) == -1) break;
+    copy_line();
+    if (starts_with("SFRAME", 6) && SFRAME == 1) {
+      for (int twice = 0; twice < 2; ++twice) {
+        read_line();
+        copy_line();
+      }
+      forio::read_lis(99, OPTS, {ref(&FLIGHT[0]), ref(&FLIGHT[1]), ref(&FLIGHT[2]), ref(&FLIGHT[3]),
+                                 ref(&FLIGHT[4]), ref(&FLIGHT[5])});
+      FLIGHT[SELECTOR - 1] = FLIGHT[SELECTOR - 1] + sweep;
+      note(forio::write_fmt(98, OPTS, for_pack_3F10_4_3X,
+                            {value(FLIGHT[0]), value(FLIGHT[1]), value(FLIGHT[2]), value(FLIGHT[3]),
+                             value(FLIGHT[4]), value(FLIGHT[5])}));
+    }
+    if (SFRAME == 2 && starts_with("YAW", 3)) {
+      forio::read_lis(99, OPTS, {ref(&YAW), ref(&PITCH), ref(&ROLL)});
+      if (attitude_square() > 0.0f) {
+        for (const char *line : kAttitude) message(line);
+        stop(2);
+      }
+      const float attitude[3] = {YAW, PITCH, ROLL};
+      write_row3(attitude);
+      read_line();
+      copy_line();
+      forio::read_lis(99, OPTS, {ref(&FLIGHT[0]), ref(&FLIGHT[1]), ref(&FLIGHT[2])});
+      if (SELECTOR <= 3) FLIGHT[SELECTOR - 1] = FLIGHT[SELECTOR - 1] + sweep;
+      write_row3(FLIGHT);
+      read_line();
+      copy_line();
+      forio::read_lis(99, OPTS, {ref(&FLIGHT[3]), ref(&FLIGHT[4]), ref(&FLIGHT[5])});
+      if (SELECTOR >= 4) FLIGHT[SELECTOR - 1] = FLIGHT[SELECTOR - 1] + sweep;
+      write_row3(FLIGHT + 3);
+    }
+  }
+}
+
+void generate() {
+  float sweep = SWEEP_START - SWEEP_STEP;
+  int32_t number = 0;
+  for (;;) {
+    sweep = sweep + SWEEP_STEP;
+    if (sweep > SWEEP_END + SWEEP_STEP * 0.5f) stop(OUTPUT_CONVERSION_FAILED ? 63 : 0);
+    number = number + 1;
+    case_name(number);
+    forio::open(99, OPTS, RCFILENAME, RCLEN, "old", 3);
+    forio::open(98, OPTS, NEWRCNAME, NEWLEN, "unknown", 7);
+    copy_control_file(sweep);
+    forio::close(98, OPTS);
+    forio::close(99, OPTS);
+  }
+}
+
+}  // namespace
+
+extern "C" void MAIN__(void) {
+  // Flush-to-zero and denormals-are-zero for the program's own arithmetic.
+  _mm_setcsr(_mm_getcsr() | 0x8040);
+  const int32_t mode = 2;
+  for_set_reentrancy(&mode);
+
+  read_arguments();
+  scan_control_file();
+  read_sweep();
+  check_sweep();
+  generate();
+}

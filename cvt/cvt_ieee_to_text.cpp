@@ -1,0 +1,210 @@
+/* F editing of binary32 and binary64 values: the digits from the fixed-mode
+ * generator laid out right-justified in exactly w characters, with the sign,
+ * zero and decimal-symbol rules of the editing flag and option words.  A
+ * value that does not fit leaves w asterisks and status 2.  E-family editing
+ * is not provided: status 4 and asterisks. */
+#include <string.h>
+
+#include "cvt/cvt.h"
+#include "cvt/cvtas_nan.h"
+#include "cvt/cvtas_work_buffer.h"
+
+namespace {
+
+/* Digits fit this buffer on the stack whenever w < 62: the generator is
+ * asked for at most w - 1 of them. */
+constexpr int32_t kStackWork = 64;
+constexpr int32_t kStackLimit = 62;
+
+/* Fills n bytes with c; 16-byte blocks for runs of 16 to 96. */
+inline void fill(char *p, int32_t n, char c) {
+  if (n < 16) {
+    for (int32_t i = 0; i < n; ++i) p[i] = c;
+    return;
+  }
+  if (n > 96) {
+    memset(p, c, (size_t)n);
+    return;
+  }
+  char block[16];
+  memset(block, c, sizeof block);
+  int32_t i = 0;
+  for (; i + 16 <= n; i += 16) memcpy(p + i, block, 16);
+  if (i < n) memcpy(p + n - 16, block, 16);
+}
+
+/* Copies n bytes; short runs by overlapping fixed-size moves. */
+inline void copy(char *to, const char *from, int32_t n) {
+  if (n >= 8 && n <= 16) {
+    memcpy(to, from, 8);
+    memcpy(to + n - 8, from + n - 8, 8);
+  } else if (n >= 4 && n < 8) {
+    memcpy(to, from, 4);
+    memcpy(to + n - 4, from + n - 4, 4);
+  } else if (n < 4) {
+    for (int32_t i = 0; i < n; ++i) to[i] = from[i];
+  } else {
+    memcpy(to, from, (size_t)n);
+  }
+}
+
+inline int stars(char *field, int32_t w, int status) {
+  fill(field, w, '*');
+  return status;
+}
+
+inline int generate(const float *value, int32_t max_digits, int32_t fd, uint32_t flags, char *work,
+                    int32_t size, int32_t *first, int32_t *last, int32_t *exponent, int32_t *sign) {
+  int32_t status;
+  cvtas_s_to_a(max_digits, fd, flags, work, size, first, last, value, exponent, sign, &status);
+  return status;
+}
+
+inline int generate(const double *value, int32_t max_digits, int32_t fd, uint32_t flags, char *work,
+                    int32_t size, int32_t *first, int32_t *last, int32_t *exponent, int32_t *sign) {
+  int32_t status;
+  cvtas_t_to_a(max_digits, fd, flags, work, size, first, last, value, exponent, sign, &status);
+  return status;
+}
+
+struct layout {
+  char *field;
+  int32_t w;
+  bool minimal;  // the contents take only the columns they need, from the left
+};
+
+/* NaN and infinity: the text right-justified after an optional sign.  A field
+ * too narrow for them is a field of asterisks and status 2, like any value
+ * that does not fit. */
+int put_special(const layout &f, const cvtas_text &text, char sign, int status) {
+  int32_t need = text.length + (sign != 0 ? 1 : 0);
+  if (f.w < need) return stars(f.field, f.w, CVT_STARS);
+  int32_t width = f.minimal ? need : f.w;
+  fill(f.field, f.w, ' ');
+  memcpy(f.field + width - text.length, text.chars, (size_t)text.length);
+  if (sign != 0) f.field[width - need] = sign;
+  return status;
+}
+
+/* n digits before the point (none when n <= 0), d after it; when n < 0 the
+ * first -n of those are zeros.  digits holds n + d digits; it is null for a
+ * zero, whose digits are all '0'. */
+int put_fixed(const layout &f, int32_t n, int32_t d, const char *digits, char sign, char point,
+              bool zero_optional, int32_t limit) {
+  int32_t s = sign != 0 ? 1 : 0;
+  int64_t need = n >= 1 ? (int64_t)s + n + 1 + d : (int64_t)s + 1 + d + (d == 0 ? 1 : 0);
+  if (need > f.w || (limit != 0 && n > limit)) return stars(f.field, f.w, CVT_STARS);
+  int32_t width = f.w;
+  if (f.minimal) {
+    width = (int32_t)need;
+    fill(f.field + width, f.w - width, ' ');
+  }
+
+  char *p = f.field + width - d;
+  if (digits == nullptr) {
+    fill(p, d, '0');
+  } else if (n >= 0) {
+    copy(p, digits + n, d);
+  } else {
+    int32_t zeros = -n < d ? -n : d;
+    fill(p, zeros, '0');
+    copy(p + zeros, digits, d - zeros);
+  }
+  *--p = point;
+  if (n >= 1) {
+    p -= n;
+    copy(p, digits, n);
+  } else if (d == 0 || (p - f.field > s && !zero_optional)) {
+    *--p = '0';
+  }
+  if (sign != 0) *--p = sign;
+  fill(f.field, (int32_t)(p - f.field), ' ');
+  return CVT_OK;
+}
+
+template <class T>
+int edit_f(const T *value, const layout &f, int8_t k, int16_t d, int32_t limit, uint32_t flags,
+           uint64_t options, char *work, int32_t size) {
+  int32_t first, last, exponent, sign_code;
+  int status = generate(value, f.w - 1, (int32_t)k + d, flags | CVTAS_EDIT_ADDS, work, size, &first,
+                        &last, &exponent, &sign_code);
+  bool negative = sign_code < 0;
+  bool plus = (flags & CVT_EDIT_SP) != 0;
+  char point = (options & CVT_OPT_DECIMAL_COMMA) != 0 ? ',' : '.';
+  bool zero_optional = (options & (CVT_OPT_NO_LEADING_ZERO | CVT_OPT_NO_LEADING_ZERO2)) != 0;
+  switch (status) {
+    case CVTAS_DIGITS_NAN:
+      return put_special(f, cvtas_text_nan, 0, CVT_NAN);
+    case CVTAS_DIGITS_INFINITY: {
+      char sign = negative ? '-' : plus ? '+' : 0;
+      int32_t s = sign != 0 ? 1 : 0;
+      const cvtas_text &text = f.w >= cvtas_text_infinity.length + s ? cvtas_text_infinity : cvtas_text_inf;
+      return put_special(f, text, sign, CVT_INFINITY);
+    }
+    case CVTAS_DIGITS_ZERO: {
+      bool minus = negative && (sign_code == -CVTAS_SIGN_ZERO ? (options & CVT_OPT_MINUS_ZERO) != 0
+                                                              : (options & CVT_OPT_MINUS_ROUNDS_TO_ZERO) != 0);
+      char sign = minus ? '-' : (!negative && plus) ? '+' : 0;
+      return put_fixed(f, 0, d, nullptr, sign, point, zero_optional, limit);
+    }
+    case CVTAS_DIGITS: {
+      int64_t n = (int64_t)k + exponent;
+      // Fewer digits than n + d: the generator met its limit, so the value
+      // is wider than the field.
+      if (n > f.w || (int64_t)(last - first + 1) != n + d) return stars(f.field, f.w, CVT_STARS);
+      char sign = negative ? '-' : plus ? '+' : 0;
+      return put_fixed(f, (int32_t)n, d, work + first, sign, point, zero_optional, limit);
+    }
+    default:
+      return stars(f.field, f.w, CVT_STARS);
+  }
+}
+
+template <class T>
+int to_text(const T *value, int32_t w, int8_t k, int16_t d, int32_t limit, uint32_t flags, char *field,
+            uint64_t options) {
+  if (w <= 0) return CVT_STARS;
+  if ((flags & (CVT_EDIT_F | CVT_EDIT_E)) != CVT_EDIT_F) return stars(field, w, CVT_NO_KIND);
+  if (w == 1 || d < 0) return stars(field, w, CVT_STARS);
+  layout f{field, w, (flags & CVT_EDIT_MINIMAL) != 0};
+  if (d <= kStackLimit && w < kStackLimit) {
+    char work[kStackWork];
+    return edit_f(value, f, k, d, limit, flags, options, work, kStackWork);
+  }
+  int64_t base = w + 2;
+  if (d + 2 > base) base = d + 2;
+  if (base < 9) base = 9;
+  size_t bytes = (size_t)base * 2 + 4;
+  char *work = (char *)cvtas__obtain_work(bytes);
+  if (work == nullptr) return CVT_STARS;
+  int32_t size = bytes > (size_t)INT32_MAX ? INT32_MAX : (int32_t)bytes;
+  int status = edit_f(value, f, k, d, limit, flags, options, work, size);
+  cvtas__release_work(work);
+  return status;
+}
+
+}  // namespace
+
+extern "C" int cvt_ieee_s_to_text_ex(const float *value, int32_t w, int8_t k, int16_t d, int32_t limit,
+                                     int32_t e, uint32_t flags, char *field, uint64_t options) {
+  (void)e;
+  return to_text(value, w, k, d, limit, flags, field, options);
+}
+
+extern "C" int cvt_ieee_s_to_text(const float *value, int32_t w, int8_t k, int16_t d, int32_t limit,
+                                  int32_t e, uint32_t flags, char *field) {
+  (void)e;
+  return to_text(value, w, k, d, limit, flags, field, 0);
+}
+
+extern "C" int cvt_ieee_t_to_text_ex(const double *value, int32_t w, int8_t k, int16_t d, int32_t limit,
+                                     int32_t e, uint32_t flags, char *field, uint64_t options) {
+  (void)e;
+  return to_text(value, w, k, d, limit, flags, field, options);
+}
+
+extern "C" int cvt_ieee_t_to_text(const double *value, int32_t w, int8_t k, int16_t d, int32_t limit,
+                                  int32_t e, uint32_t flags, char *field) {
+  (void)e;
+  return to_text(value, w, k, d, limit, flags, field, 0);
+}

@@ -1,0 +1,217 @@
+/* Text to binary32 and binary64.
+ *
+ * The binary32 conversion evaluates the kept digits M in binary64 with the
+ * power-of-ten tables and then rounds M once more to binary32.  That second
+ * rounding makes it differ from a correctly rounded conversion in rare cases;
+ * the evaluation is fixed and must not be replaced by an exact one.  The
+ * binary64 conversion is exact: a fast path for short significands and
+ * small exponents, otherwise the big-integer rounding of cvtas_exact_t. */
+#include <bit>
+#include <stdint.h>
+
+#include "cvt/cvt.h"
+#include "cvt/cvtas_exact_t.h"
+#include "cvt/cvtas_globals.h"
+#include "cvt/cvtas_scan.h"
+
+namespace {
+
+/* Decimal positions outside these bounds are out of range before any
+ * arithmetic: 10^(L-1) <= value < 10^L. */
+constexpr int64_t kMaxPositionS = 39;
+constexpr int64_t kMinPositionS = -45;
+constexpr int64_t kMaxPositionT = 309;
+constexpr int64_t kMinPositionT = -323;
+
+/* Largest exponent for which 10^E is exact in binary64. */
+constexpr int64_t kExactPowerT = 22;
+
+inline double pten(int64_t e) { return cvtas_pten_t[e + CVTAS_PTEN_BIAS]; }
+
+inline float signed_s(float v, bool negative) { return negative ? -v : v; }
+inline double signed_t(double v, bool negative) { return negative ? -v : v; }
+
+inline float overflow_s(const cvtas_scan &s, uint32_t flags, int32_t *status)
+{
+    if (flags & CVTAS_REPORT_OVERFLOW)
+        *status = CVTAS_OVERFLOW;
+    return signed_s(__builtin_inff(), s.negative);
+}
+
+inline float underflow_s(const cvtas_scan &s, uint32_t flags, int32_t *status)
+{
+    if (flags & CVTAS_REPORT_UNDERFLOW)
+        *status = CVTAS_UNDERFLOW;
+    return signed_s(0.0f, s.negative);
+}
+
+/* M = the kept digits times 10^E, each binary64 operation rounded to
+ * nearest.  -83 <= E <= 38 here, so for E <= -47 the map index g is at most
+ * 10 and E + t stays within the table. */
+inline double evaluate_m(const cvtas_scan &s, int64_t e)
+{
+    double m = (double)s.high;
+    if (s.n > CVTAS_GROUP_DIGITS) {
+        const int32_t low_digits = (s.n < CVTAS_KEPT_DIGITS ? s.n : CVTAS_KEPT_DIGITS) - CVTAS_GROUP_DIGITS;
+        m = m * pten(low_digits) + (double)s.low;
+    }
+    if (e > -CVTAS_PTEN_BIAS)
+        return m * pten(e);
+    const int64_t g = -e >> 3;
+    uint32_t entry = cvtas_tiny_pten_t_map[g];
+    if ((int64_t)(entry >> CVTAS_TINY_MAP_SHIFT) < -e)
+        entry = cvtas_tiny_pten_t_map[g + 1];
+    const int64_t t = entry >> CVTAS_TINY_MAP_SHIFT;
+    const double tiny = cvtas_tiny_pten_t[entry & CVTAS_TINY_MAP_INDEX] * pten(e + t);
+    return m * tiny;
+}
+
+/* M in [2^-150, 2^-126) to the nearest multiple of 2^-149, ties to even, on
+ * the bits of M so that flush-to-zero and denormals-are-zero cannot act. */
+inline uint32_t subnormal_bits(double m)
+{
+    const uint64_t bits = std::bit_cast<uint64_t>(m);
+    const uint64_t mant = (bits & ((UINT64_C(1) << 52) - 1)) | (UINT64_C(1) << 52);
+    const int32_t biased = (int32_t)(bits >> 52);
+    /* M = mant * 2^(biased - 1075); shift lies in 30..53. */
+    const int32_t shift = 1075 - 149 - biased;
+    uint64_t q = mant >> shift;
+    const uint64_t rest = mant & ((UINT64_C(1) << shift) - 1);
+    const uint64_t half = UINT64_C(1) << (shift - 1);
+    if (rest > half || (rest == half && (q & 1)))
+        q++;
+    return (uint32_t)q;
+}
+
+float value_s(const cvtas_scan &s, uint32_t flags, int16_t digits, int8_t scale, int32_t *status)
+{
+    if (s.kind == CVTAS_KIND_INF)
+        return signed_s(__builtin_inff(), s.negative);
+    if (s.kind == CVTAS_KIND_NAN)
+        return std::bit_cast<float>(s.plus ? cvtas_globals_t.nan_s_plus : cvtas_globals_t.nan_s);
+    if (s.n == 0)
+        return signed_s(0.0f, s.negative && s.digit);
+    if (s.exponent && s.exp_digits > CVTAS_EXP_DIGITS_MAX)
+        return s.exp_negative ? underflow_s(s, flags, status) : overflow_s(s, flags, status);
+
+    int64_t e = cvtas__exponent(&s, digits, scale, flags);
+    int32_t n = s.n;
+    if (n > CVTAS_KEPT_DIGITS) {
+        e += n - CVTAS_KEPT_DIGITS;
+        n = CVTAS_KEPT_DIGITS;
+    }
+    const int64_t position = n + e;
+    if (position < kMinPositionS)
+        return underflow_s(s, flags, status);
+    if (position > kMaxPositionS)
+        return overflow_s(s, flags, status);
+
+    const double m = evaluate_m(s, e);
+    if (m > cvtas_globals_t.overflow_s)
+        return overflow_s(s, flags, status);
+    if (m >= cvtas_globals_t.normal_s)
+        return signed_s((float)m, s.negative);
+    if (m < cvtas_globals_t.underflow_s)
+        return underflow_s(s, flags, status);
+    return signed_s(std::bit_cast<float>(subnormal_bits(m)), s.negative);
+}
+
+inline double overflow_t(const cvtas_scan &s, uint32_t flags, int32_t *status)
+{
+    if (flags & CVTAS_REPORT_OVERFLOW)
+        *status = CVTAS_OVERFLOW;
+    return signed_t(__builtin_inf(), s.negative);
+}
+
+inline double underflow_t(const cvtas_scan &s, uint32_t flags, int32_t *status)
+{
+    if (flags & CVTAS_REPORT_UNDERFLOW)
+        *status = CVTAS_UNDERFLOW;
+    return signed_t(0.0, s.negative);
+}
+
+double value_t(const cvtas_scan &s, uint32_t flags, int16_t digits, int8_t scale, int32_t *status)
+{
+    if (s.kind == CVTAS_KIND_INF)
+        return signed_t(__builtin_inf(), s.negative);
+    if (s.kind == CVTAS_KIND_NAN)
+        return std::bit_cast<double>(s.plus ? cvtas_globals_t.nan_t_plus : cvtas_globals_t.nan_t);
+    if (s.n == 0)
+        return signed_t(0.0, s.negative && s.digit);
+    if (s.exponent && s.exp_digits > CVTAS_EXP_DIGITS_MAX)
+        return s.exp_negative ? underflow_t(s, flags, status) : overflow_t(s, flags, status);
+
+    const int64_t e = cvtas__exponent(&s, digits, scale, flags);
+    const int64_t position = s.n + e;
+    if (position < kMinPositionT)
+        return underflow_t(s, flags, status);
+    if (position > kMaxPositionT)
+        return overflow_t(s, flags, status);
+
+    /* Both operands exact: one correctly rounded operation. */
+    if (s.n <= CVTAS_GROUP_DIGITS && s.high <= (UINT64_C(1) << 53) && e >= -kExactPowerT &&
+        e <= kExactPowerT) {
+        const double m = (double)s.high;
+        return signed_t(e >= 0 ? m * pten(e) : m / pten(-e), s.negative);
+    }
+    const uint64_t bits = cvtas__exact_t(s.sig_begin, s.sig_end, flags, e);
+    if (bits >= UINT64_C(0x7FF0000000000000))
+        return overflow_t(s, flags, status);
+    if (bits == 0)
+        return underflow_t(s, flags, status);
+    return signed_t(std::bit_cast<double>(bits), s.negative);
+}
+
+} // namespace
+
+extern "C" float cvtas_a_to_s(const char *text, int32_t length, uint32_t flags, int16_t digits, int8_t scale,
+                              const char **end, int32_t *status)
+{
+    int32_t st = CVTAS_OK;
+    float v = 0.0f;
+    if (length <= 0) {
+        st = CVTAS_EMPTY;
+        if (end)
+            *end = text;
+    } else {
+        cvtas_scan s;
+        cvtas__scan(text, text + length, flags, &s);
+        if (end)
+            *end = s.stop;
+        if (cvtas__leftover(&s, text + length, flags)) {
+            st = CVTAS_INVALID;
+            v = s.kind == CVTAS_KIND_INF ? signed_s(__builtin_inff(), s.negative) : 0.0f;
+        } else {
+            v = value_s(s, flags, digits, scale, &st);
+        }
+    }
+    if (status)
+        *status = st;
+    return v;
+}
+
+extern "C" double cvtas_a_to_t(const char *text, int32_t length, uint32_t flags, int16_t digits, int8_t scale,
+                               const char **end, int32_t *status)
+{
+    int32_t st = CVTAS_OK;
+    double v = 0.0;
+    if (length <= 0) {
+        st = CVTAS_EMPTY;
+        if (end)
+            *end = text;
+    } else {
+        cvtas_scan s;
+        cvtas__scan(text, text + length, flags, &s);
+        if (end)
+            *end = s.stop;
+        if (cvtas__leftover(&s, text + length, flags)) {
+            st = CVTAS_INVALID;
+            v = s.kind == CVTAS_KIND_INF ? signed_t(__builtin_inf(), s.negative) : 0.0;
+        } else {
+            v = value_t(s, flags, digits, scale, &st);
+        }
+    }
+    if (status)
+        *status = st;
+    return v;
+}

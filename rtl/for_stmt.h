@@ -1,0 +1,73 @@
+// The state of one I/O statement, kept in the caller's statement block from
+// the start call to the call that ends the statement.
+#pragma once
+
+#include <cstdint>
+#include <new>
+
+#include "fmt/for_fmt.h"
+#include "rtl/for_rtl.h"
+
+struct for_lub;
+
+// One item of the I/O list, decoded from its descriptor entry and slots.
+struct for_item {
+  uint8_t type;      // FOR_TYPE_*
+  uint8_t mode;      // FOR_PASS_*
+  void *address;     // first element (for mode 1: the argument slot itself)
+  int64_t length;    // bytes of one element (characters for CHARACTER)
+  int64_t count;     // elements (1 unless mode 5)
+};
+
+// Kinds of statement.
+enum for_stmt_kind : uint8_t {
+  FOR_STMT_WRITE_SEQ_FMT = 1,
+  FOR_STMT_READ_SEQ_FMT,
+  FOR_STMT_WRITE_INT_FMT,
+  FOR_STMT_READ_INT_FMT,
+  FOR_STMT_WRITE_SEQ_LIS,
+  FOR_STMT_READ_SEQ_LIS
+};
+
+// Marks word[0] of a statement block while its statement is under way.
+constexpr uint64_t FOR_STMT_ACTIVE = 0x544156'4F53544DULL;
+
+struct for_stmt {
+  uint64_t active;            // FOR_STMT_ACTIVE while the statement runs
+  for_lub *lub;               // the unit held by the statement
+  uint8_t kind;               // for_stmt_kind
+  bool dollar;                // `$` seen: the last record keeps no terminator
+  int32_t deferred;           // deferred status (63), reported at the end
+  for_fmt_cursor fmt;         // format cursor (formatted statements)
+  // Internal files: the variable and its records.
+  char *ivar;
+  int64_t ivar_length;        // total bytes of the variable
+  int64_t irec_length;        // bytes of one record (element)
+  int64_t irec_index;         // current record, 0-based
+  // List-directed output state.
+  int64_t lis_remaining;      // columns left in the current record
+  bool lis_leading_blank;     // set at the start of every record
+  uint8_t lis_prev_type;      // type code of the previous item, 0 at start
+};
+static_assert(sizeof(for_stmt) <= sizeof(for_stmt_block), "statement state exceeds the block");
+static_assert(alignof(for_stmt) <= alignof(uint64_t), "statement state alignment");
+
+// The statement state inside a caller's block.  Start calls construct it;
+// item calls find it there.
+inline for_stmt *for__stmt_begin(for_stmt_block *block) {
+  for_stmt *st = new (static_cast<void *>(block)) for_stmt{};
+  st->active = FOR_STMT_ACTIVE;
+  return st;
+}
+inline for_stmt *for__stmt_of(for_stmt_block *block) {
+  return std::launder(reinterpret_cast<for_stmt *>(block));
+}
+inline void for__stmt_end(for_stmt *st) { st->active = 0; }
+
+// Decodes the next entry of an item descriptor string.  Returns 0 with *out
+// filled for an item, FOR_DESC_END or FOR_DESC_NEXT for the control entries
+// (entries of code 65 are skipped), or 48 for an unknown passing mode.
+int for__desc_ret_item(const uint8_t **descriptors, const uint8_t **arguments, for_item *out);
+
+// Size in bytes of one element of a type code, 0 when unknown.
+int64_t for__type_size(uint8_t type);
