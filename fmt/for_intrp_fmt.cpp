@@ -153,10 +153,23 @@ int move(for_fmt_cursor *c, uint8_t desc, const operands &o) {
 
 }  // namespace
 
+// The per-level arrays need no reset: a group start sets its level's entries
+// before anything reads them.
 void for__fmt_reset(for_fmt_cursor *c, const uint8_t *pack, for_recpos *rec) {
-  memset(static_cast<void *>(c), 0, sizeof *c);
   c->base = pack;
   c->current = pack;
+  c->repeat = 0;
+  c->width = c->saved_width = 0;
+  c->digits = c->exp_digits = 0;
+  c->literal = nullptr;
+  c->scale = 0;
+  c->level = 0;
+  c->desc = 0;
+  c->modes = c->rounding = c->decimal = 0;
+  c->data_seen = c->empty_format = false;
+  c->reversion = 0;
+  c->pass_effect = 0;
+  c->operands = nullptr;
   c->rec = rec;
 }
 

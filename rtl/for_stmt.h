@@ -55,8 +55,20 @@ static_assert(alignof(for_stmt) <= alignof(uint64_t), "statement state alignment
 // The statement state inside a caller's block.  Start calls construct it;
 // item calls find it there.
 inline for_stmt *for__stmt_begin(for_stmt_block *block) {
-  for_stmt *st = new (static_cast<void *>(block)) for_stmt{};
+  // Default-initialised: the format cursor is set up by for__fmt_reset when
+  // the statement has a format; every other field is set here.
+  for_stmt *st = new (static_cast<void *>(block)) for_stmt;
   st->active = FOR_STMT_ACTIVE;
+  st->lub = nullptr;
+  st->kind = 0;
+  st->dollar = false;
+  st->deferred = 0;
+  st->fmt.current = nullptr;
+  st->ivar = nullptr;
+  st->ivar_length = st->irec_length = st->irec_index = 0;
+  st->lis_remaining = 0;
+  st->lis_leading_blank = false;
+  st->lis_prev_type = 0;
   return st;
 }
 inline for_stmt *for__stmt_of(for_stmt_block *block) {
