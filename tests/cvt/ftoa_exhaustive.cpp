@@ -54,6 +54,6 @@ void sweep(uint32_t sign) {
 }
 
 TEST(FEditingExhaustive, PositiveBelow1e5) { sweep(0); }
-TEST(FEditingExhaustive, NegativeAbove_1e5) { sweep(0x80000000u); }
+TEST(FEditingExhaustive, NegativeAboveMinus1e5) { sweep(0x80000000u); }
 
 }  // namespace
