@@ -5,6 +5,8 @@
  * is not provided: status 4 and asterisks. */
 #include <string.h>
 
+#include "fmt/cvt_fill.h"
+
 #include "cvt/cvt.h"
 #include "cvt/cvtas_nan.h"
 #include "cvt/cvtas_work_buffer.h"
@@ -15,23 +17,6 @@ namespace {
  * asked for at most w - 1 of them. */
 constexpr int32_t kStackWork = 64;
 constexpr int32_t kStackLimit = 62;
-
-/* Fills n bytes with c; 16-byte blocks for runs of 16 to 96. */
-inline void fill(char *p, int32_t n, char c) {
-  if (n < 16) {
-    for (int32_t i = 0; i < n; ++i) p[i] = c;
-    return;
-  }
-  if (n > 96) {
-    memset(p, c, (size_t)n);
-    return;
-  }
-  char block[16];
-  memset(block, c, sizeof block);
-  int32_t i = 0;
-  for (; i + 16 <= n; i += 16) memcpy(p + i, block, 16);
-  if (i < n) memcpy(p + n - 16, block, 16);
-}
 
 /* Copies n bytes; short runs by overlapping fixed-size moves. */
 inline void copy(char *to, const char *from, int32_t n) {
@@ -49,7 +34,7 @@ inline void copy(char *to, const char *from, int32_t n) {
 }
 
 inline int stars(char *field, int32_t w, int status) {
-  fill(field, w, '*');
+  cvt__fill(field, w, '*');
   return status;
 }
 
@@ -80,7 +65,7 @@ int put_special(const layout &f, const cvtas_text &text, char sign, int status) 
   int32_t need = text.length + (sign != 0 ? 1 : 0);
   if (f.w < need) return stars(f.field, f.w, CVT_STARS);
   int32_t width = f.minimal ? need : f.w;
-  fill(f.field, f.w, ' ');
+  cvt__fill(f.field, f.w, ' ');
   memcpy(f.field + width - text.length, text.chars, (size_t)text.length);
   if (sign != 0) f.field[width - need] = sign;
   return status;
@@ -97,17 +82,17 @@ int put_fixed(const layout &f, int32_t n, int32_t d, const char *digits, char si
   int32_t width = f.w;
   if (f.minimal) {
     width = (int32_t)need;
-    fill(f.field + width, f.w - width, ' ');
+    cvt__fill(f.field + width, f.w - width, ' ');
   }
 
   char *p = f.field + width - d;
   if (digits == nullptr) {
-    fill(p, d, '0');
+    cvt__fill(p, d, '0');
   } else if (n >= 0) {
     copy(p, digits + n, d);
   } else {
     int32_t zeros = -n < d ? -n : d;
-    fill(p, zeros, '0');
+    cvt__fill(p, zeros, '0');
     copy(p + zeros, digits, d - zeros);
   }
   *--p = point;
@@ -118,7 +103,7 @@ int put_fixed(const layout &f, int32_t n, int32_t d, const char *digits, char si
     *--p = '0';
   }
   if (sign != 0) *--p = sign;
-  fill(f.field, (int32_t)(p - f.field), ' ');
+  cvt__fill(f.field, (int32_t)(p - f.field), ' ');
   return CVT_OK;
 }
 

@@ -162,13 +162,15 @@ double value_t(const cvtas_scan &s, uint32_t flags, int16_t digits, int8_t scale
     return signed_t(std::bit_cast<double>(bits), s.negative);
 }
 
-} // namespace
-
-extern "C" float cvtas_a_to_s(const char *text, int32_t length, uint32_t flags, int16_t digits, int8_t scale,
-                              const char **end, int32_t *status)
+// The scan and the evaluation shared by both precisions: status 6 for an
+// empty field, 3 (with +0.0, or the signed infinity after INF) for leftover
+// characters.
+template <typename T>
+T convert(const char *text, int32_t length, uint32_t flags, int16_t digits, int8_t scale, const char **end,
+          int32_t *status)
 {
     int32_t st = CVTAS_OK;
-    float v = 0.0f;
+    T v = 0;
     if (length <= 0) {
         st = CVTAS_EMPTY;
         if (end)
@@ -180,9 +182,15 @@ extern "C" float cvtas_a_to_s(const char *text, int32_t length, uint32_t flags, 
             *end = s.stop;
         if (cvtas__leftover(&s, text + length, flags)) {
             st = CVTAS_INVALID;
-            v = s.kind == CVTAS_KIND_INF ? signed_s(__builtin_inff(), s.negative) : 0.0f;
+            if constexpr (sizeof(T) == sizeof(float))
+                v = s.kind == CVTAS_KIND_INF ? signed_s(__builtin_inff(), s.negative) : 0.0f;
+            else
+                v = s.kind == CVTAS_KIND_INF ? signed_t(__builtin_inf(), s.negative) : 0.0;
         } else {
-            v = value_s(s, flags, digits, scale, &st);
+            if constexpr (sizeof(T) == sizeof(float))
+                v = value_s(s, flags, digits, scale, &st);
+            else
+                v = value_t(s, flags, digits, scale, &st);
         }
     }
     if (status)
@@ -190,28 +198,16 @@ extern "C" float cvtas_a_to_s(const char *text, int32_t length, uint32_t flags, 
     return v;
 }
 
+} // namespace
+
+extern "C" float cvtas_a_to_s(const char *text, int32_t length, uint32_t flags, int16_t digits, int8_t scale,
+                              const char **end, int32_t *status)
+{
+    return convert<float>(text, length, flags, digits, scale, end, status);
+}
+
 extern "C" double cvtas_a_to_t(const char *text, int32_t length, uint32_t flags, int16_t digits, int8_t scale,
                                const char **end, int32_t *status)
 {
-    int32_t st = CVTAS_OK;
-    double v = 0.0;
-    if (length <= 0) {
-        st = CVTAS_EMPTY;
-        if (end)
-            *end = text;
-    } else {
-        cvtas_scan s;
-        cvtas__scan(text, text + length, flags, &s);
-        if (end)
-            *end = s.stop;
-        if (cvtas__leftover(&s, text + length, flags)) {
-            st = CVTAS_INVALID;
-            v = s.kind == CVTAS_KIND_INF ? signed_t(__builtin_inf(), s.negative) : 0.0;
-        } else {
-            v = value_t(s, flags, digits, scale, &st);
-        }
-    }
-    if (status)
-        *status = st;
-    return v;
+    return convert<double>(text, length, flags, digits, scale, end, status);
 }

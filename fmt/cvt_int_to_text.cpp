@@ -3,6 +3,8 @@
  * digits; a value that does not fit leaves w asterisks. */
 #include <string.h>
 
+#include "fmt/cvt_fill.h"
+
 #include "fmt/cvt_int.h"
 
 namespace {
@@ -15,24 +17,6 @@ const char kRadixDigits[17] = "0123456789ABCDEF";
 
 /* Room for the digits of any 64-bit magnitude in radix 2. */
 constexpr int kMaxDigits = 64;
-
-/* Fills n bytes with c: short runs byte by byte, runs of 16 to 96 in 16-byte
- * blocks (the last block overlapping the one before), longer runs by memset. */
-inline void fill(char *p, int32_t n, char c) {
-  if (n < 16) {
-    for (int32_t i = 0; i < n; ++i) p[i] = c;
-    return;
-  }
-  if (n > 96) {
-    memset(p, c, (size_t)n);
-    return;
-  }
-  char block[16];
-  memset(block, c, sizeof block);
-  int32_t i = 0;
-  for (; i + 16 <= n; i += 16) memcpy(p + i, block, 16);
-  if (i < n) memcpy(p + n - 16, block, 16);
-}
 
 /* Writes the decimal digits of v leftwards ending just before end; returns
  * their count.  Zero has no digits: m alone decides whether a '0' appears.
@@ -76,13 +60,13 @@ int place(char *field, int32_t w, int32_t m, const char *digits, int32_t nd, cha
   int32_t body = nd > m ? nd : m;
   int32_t need_sign = sign != 0 ? 1 : 0;
   if (body > w - need_sign) {
-    fill(field, w, '*');
+    cvt__fill(field, w, '*');
     return CVT_INT_OVERFLOW;
   }
   int32_t lead = w - body - need_sign;
-  fill(field, lead, ' ');
+  cvt__fill(field, lead, ' ');
   if (sign != 0) field[lead] = sign;
-  fill(field + w - body, body - nd, '0');
+  cvt__fill(field + w - body, body - nd, '0');
   memcpy(field + w - nd, digits, (size_t)nd);
   return CVT_INT_OK;
 }
