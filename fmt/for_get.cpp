@@ -37,6 +37,8 @@ int make_room(for_lub *lub) {
 void deliver(for_lub *lub, int64_t start, int64_t length) {
   lub->irec_start = start;
   lub->irec_length = length;
+  lub->irec_offset = lub->ibuf_offset + start;
+  lub->last_was_read = true;
   lub->recnum += 1;
   lub->rp = for_recpos{};
   lub->rp.buf = lub->ibuf + start;

@@ -119,6 +119,7 @@ int for__put_sf(for_lub *lub) {
   const int64_t touched = rp.pos > rp.start + n ? rp.pos : rp.start + n;
   if (touched > lub->rbuf_dirty) lub->rbuf_dirty = touched;
   lub->recnum += 1;
+  lub->last_was_read = false;
   return emit(lub, p, n);
 }
 

@@ -36,6 +36,18 @@ int rewind_unit(for_lub *lub) {
   return 0;
 }
 
+// Positions the unit at a file offset with an empty input buffer.
+int reposition(for_lub *lub, int64_t offset) {
+  if (for__sys_lseek(lub->fd, static_cast<off_t>(offset), SEEK_SET) < 0) {
+    lub->saved_errno = errno;
+    return FOR_E_BACKSPACE;
+  }
+  lub->icur = lub->ivalid = 0;
+  lub->ibuf_offset = offset;
+  lub->readahead_valid = false;
+  return 0;
+}
+
 // The record before the current pointer, found by reading the bytes before
 // it from the file.
 int seek_and_read(for_lub *lub) {
@@ -94,12 +106,17 @@ int backspace(for_lub *lub) {
     if (found >= 0) {
       lub->icur = found + 1;
       lub->readahead_valid = true;
+    } else if (lub->last_was_read) {
+      // The record just read began before the buffer: its offset is known,
+      // however long it is.
+      r = reposition(lub, lub->irec_offset);
     } else {
       r = seek_and_read(lub);
     }
     if (!r) lub->recnum = record - 1;
   }
   if (r) return r;
+  lub->last_was_read = false;
   lub->kwbits &= static_cast<uint8_t>(~(FOR_KWB_ERR | FOR_KWB_END));
   lub->eof = false;
   if (lub->access != FOR_ACC_STREAM) lub->truncate_next = true;

@@ -132,6 +132,9 @@ struct for_lub {
   int64_t transfer_size;    // bytes asked of one read or write call
   int64_t irec_start;       // the record read last: its start in ibuf
   int64_t irec_length;      //   and its length (terminator excluded)
+  int64_t irec_offset;      //   and the file offset where it began
+  bool last_was_read;       // the last record passed was read: BACKSPACE can
+                            // go straight back to irec_offset
 
   int32_t lis_width;        // list-directed output line width
   for_ldr_state *ldr;       // list-directed input state, while a statement runs

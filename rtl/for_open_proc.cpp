@@ -159,6 +159,11 @@ int for__open_proc(const for_open_kw *kw, for_lub *lub) {
   } else {
     // 4., 6. Open flags by ACTION and STATUS.
     int mode = action == FOR_ACT_READ ? O_RDONLY : action == FOR_ACT_WRITE ? O_WRONLY : O_RDWR;
+    // An existing FIFO opened read-write would hold its own write end, so
+    // that reading it never meets the end of file: read it only.
+    struct stat named;
+    if (!action && status == FOR_ST_OLD && stat(lub->name, &named) == 0 && S_ISFIFO(named.st_mode))
+      mode = O_RDONLY;
     int flags = mode;
     if (status == FOR_ST_NEW) flags |= O_CREAT | O_EXCL;
     if ((status == FOR_ST_UNKNOWN || status == FOR_ST_REPLACE || status == FOR_ST_SCRATCH) && action != FOR_ACT_READ)

@@ -18,7 +18,13 @@ std::string join(const std::vector<std::string> &lines) {
   return s;
 }
 
+// Calls that reach the file: a BACKSPACE that finds the record in the
+// buffer makes none.
 int reads_seen = 0;
+off_t counting_lseek(int fd, off_t offset, int whence) {
+  ++reads_seen;
+  return for__sys_default.lseek(fd, offset, whence);
+}
 ssize_t counting_read(int fd, void *buf, size_t n) {
   ++reads_seen;
   return ::read(fd, buf, n);
@@ -72,6 +78,7 @@ TEST_F(Backspace, TheNextReadReturnsTheSameRecordAgain) {
     for (size_t i = 0; i < k; ++i) ASSERT_EQ(read_line(31, line), 0);
     reads_seen = 0;
     for__sys.read = counting_read;
+    for__sys.lseek = counting_lseek;
     ASSERT_EQ(forio::backspace(31, kProgram), 0) << k;
     for__sys = for__sys_default;
     (reads_seen ? read_back : in_buffer) += 1;
@@ -113,6 +120,9 @@ TEST_F(Backspace, TerminatorsOtherThanAPlainLineFeed) {
   ASSERT_EQ(close_unit(32), 0);
 }
 
+// The record just read is found again wherever it began, however long it
+// is; only a walk further back over a record longer than the transfer size
+// that is no longer in the buffer is error 23.
 TEST_F(Backspace, LongRecordNoLongerInTheBuffer) {
   const std::string f = path("long.txt");
   write_file(f, "first\n" + std::string(20000, 'L') + "\nthird\n");
@@ -120,7 +130,13 @@ TEST_F(Backspace, LongRecordNoLongerInTheBuffer) {
   std::string line;
   ASSERT_EQ(read_line(33, line), 0);
   ASSERT_EQ(read_line(33, line), 0);
-  EXPECT_EQ(forio::backspace(33, kErr), 23);
+  ASSERT_EQ(forio::backspace(33, kErr), 0);
+  ASSERT_EQ(read_line(33, line), 0);
+  EXPECT_EQ(line.substr(0, 3), "LLL");
+  ASSERT_EQ(read_line(33, line), 0);
+  EXPECT_EQ(line, "third");
+  ASSERT_EQ(forio::backspace(33, kErr), 0);
+  EXPECT_EQ(forio::backspace(33, kErr), 23);  // over the long record: not in the buffer
   ASSERT_NE(lub_of(33), nullptr);
   EXPECT_TRUE(lub_of(33)->open);
   ASSERT_EQ(close_unit(33), 0);
@@ -128,7 +144,8 @@ TEST_F(Backspace, LongRecordNoLongerInTheBuffer) {
   auto r = child([&] {
     UNITS_REQUIRE(open_file(33, f, "old") == 0);
     std::string l;
-    UNITS_REQUIRE(read_line(33, l) == 0 && read_line(33, l) == 0);
+    UNITS_REQUIRE(read_line(33, l) == 0 && read_line(33, l) == 0 && read_line(33, l) == 0);
+    UNITS_REQUIRE(forio::backspace(33, kProgram) == 0);
     return forio::backspace(33, kProgram);
   });
   EXPECT_EQ(r.status, 23);
