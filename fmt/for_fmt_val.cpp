@@ -141,40 +141,12 @@ bool is_integer_desc(uint8_t d) { return d == FD_I || d == FD_IM || d == FD_I0; 
 bool is_char_desc(uint8_t d) { return d == FD_A || d == FD_A0; }
 bool is_logical_desc(uint8_t d) { return d == FD_L || d == FD_L0; }
 
-}  // namespace
-
-bool for__is_numeric_desc(uint8_t desc) { return !is_char_desc(desc); }
-
-int64_t for__field_width(const for_fmt_cursor *c, const for_item *item) {
-  switch (c->desc) {
-    case FD_A0: return item->length;
-    case FD_I0:
-      return item->type == FOR_TYPE_INTEGER8 ? 23 : item->type == FOR_TYPE_INTEGER4 ? 12 : 7;
-    case FD_F0: case FD_E0: case FD_D0: case FD_G0: case FD_EN0: case FD_ES0:
-      return item->type == FOR_TYPE_REAL8 ? 25 : 15;
-    case FD_L0: return 2;
-    case FD_O0: return 2 * item->length + 1 + item->length / 2;
-    case FD_Z0: return 2 * item->length;
-    case FD_B0: return 8 * item->length;
-    default: return c->width;
-  }
-}
-
-int for__format_value(const for_item *item, int64_t element, const for_fmt_cursor *c, char *field, int64_t w64) {
+// The numeric and logical descriptors on output; out of line, so that the
+// character path that every copied line takes needs none of its frame.
+[[gnu::noinline]] int format_other(const for_item *item, int64_t element, const for_fmt_cursor *c, char *field,
+                                   int64_t w64) {
   const int32_t w = w64 > INT32_MAX ? INT32_MAX : static_cast<int32_t>(w64);
   const uint8_t d = c->desc;
-  if (is_char_desc(d)) {
-    if (item->type != FOR_TYPE_CHARACTER) return FOR_E_TYPE_MISMATCH;
-    const char *src = element_address(item, element);
-    const int64_t n = item->length;
-    if (w64 > n) {
-      memset(field, ' ', static_cast<size_t>(w64 - n));
-      memcpy(field + (w64 - n), src, static_cast<size_t>(n));
-    } else if (w64 > 0) {
-      memcpy(field, src, static_cast<size_t>(w64));
-    }
-    return 0;
-  }
   if (is_real_desc(d)) {
     if (!is_real(item->type)) return FOR_E_TYPE_MISMATCH;
     return format_real(item, element, c, field, w);
@@ -198,27 +170,11 @@ int for__format_value(const for_item *item, int64_t element, const for_fmt_curso
   return FOR_E_TYPE_MISMATCH;
 }
 
-int for__cvt_value(const for_fmt_cursor *c, const char *field, int64_t available, int64_t w, const for_item *item,
-                   int64_t element) {
+// The numeric and logical descriptors on input, from a copy of the field
+// padded with blanks to w characters; out of line like format_other.
+[[gnu::noinline]] int convert_other(const for_fmt_cursor *c, const char *field, int64_t available, int64_t w,
+                                    const for_item *item, int64_t element) {
   const uint8_t d = c->desc;
-  if (available > w) available = w;
-  if (available < 0) available = 0;
-  if (is_char_desc(d)) {
-    if (item->type != FOR_TYPE_CHARACTER) return FOR_E_TYPE_MISMATCH;
-    char *dst = element_address(item, element);
-    const int64_t n = item->length;
-    if (n < w) {
-      // The item takes the rightmost characters of the field.
-      const int64_t from = w - n;
-      for (int64_t i = 0; i < n; ++i) dst[i] = from + i < available ? field[from + i] : ' ';
-    } else {
-      if (available > 0) memcpy(dst, field, static_cast<size_t>(available));
-      memset(dst + available, ' ', static_cast<size_t>(n - available));
-    }
-    return 0;
-  }
-
-  // Numeric and logical fields: a copy padded with blanks to w characters.
   char local[128];
   char *text = local;
   if (w > static_cast<int64_t>(sizeof local)) {
@@ -289,4 +245,57 @@ int for__cvt_value(const for_fmt_cursor *c, const char *field, int64_t available
   }
   if (text != local) free(text);
   return result;
+}
+
+}  // namespace
+
+bool for__is_numeric_desc(uint8_t desc) { return !is_char_desc(desc); }
+
+int64_t for__field_width(const for_fmt_cursor *c, const for_item *item) {
+  switch (c->desc) {
+    case FD_A0: return item->length;
+    case FD_I0:
+      return item->type == FOR_TYPE_INTEGER8 ? 23 : item->type == FOR_TYPE_INTEGER4 ? 12 : 7;
+    case FD_F0: case FD_E0: case FD_D0: case FD_G0: case FD_EN0: case FD_ES0:
+      return item->type == FOR_TYPE_REAL8 ? 25 : 15;
+    case FD_L0: return 2;
+    case FD_O0: return 2 * item->length + 1 + item->length / 2;
+    case FD_Z0: return 2 * item->length;
+    case FD_B0: return 8 * item->length;
+    default: return c->width;
+  }
+}
+
+int for__format_value(const for_item *item, int64_t element, const for_fmt_cursor *c, char *field, int64_t w) {
+  if (!is_char_desc(c->desc)) return format_other(item, element, c, field, w);
+  if (item->type != FOR_TYPE_CHARACTER) return FOR_E_TYPE_MISMATCH;
+  // A: the whole item right-aligned in blanks, or its first w characters.
+  const char *src = element_address(item, element);
+  const int64_t n = item->length;
+  if (w > n) {
+    memset(field, ' ', static_cast<size_t>(w - n));
+    memcpy(field + (w - n), src, static_cast<size_t>(n));
+  } else if (w > 0) {
+    memcpy(field, src, static_cast<size_t>(w));
+  }
+  return 0;
+}
+
+int for__cvt_value(const for_fmt_cursor *c, const char *field, int64_t available, int64_t w, const for_item *item,
+                   int64_t element) {
+  if (available > w) available = w;
+  if (available < 0) available = 0;
+  if (!is_char_desc(c->desc)) return convert_other(c, field, available, w, item, element);
+  if (item->type != FOR_TYPE_CHARACTER) return FOR_E_TYPE_MISMATCH;
+  char *dst = element_address(item, element);
+  const int64_t n = item->length;
+  if (n < w) {
+    // The item takes the rightmost characters of the field.
+    const int64_t from = w - n;
+    for (int64_t i = 0; i < n; ++i) dst[i] = from + i < available ? field[from + i] : ' ';
+  } else {
+    if (available > 0) memcpy(dst, field, static_cast<size_t>(available));
+    memset(dst + available, ' ', static_cast<size_t>(n - available));
+  }
+  return 0;
 }

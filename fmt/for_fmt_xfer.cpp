@@ -12,6 +12,15 @@ namespace {
 bool is_input(const for_stmt *st) {
   return st->kind == FOR_STMT_READ_SEQ_FMT || st->kind == FOR_STMT_READ_INT_FMT;
 }
+// The cursor's next format item is the format end (a trailing literal,
+// positioning item or `:` would still have to be performed).
+bool at_format_end(const for_fmt_cursor &c) {
+  const uint8_t code = c.current[0];
+  return code < 128 && fmt_cat[code].layout != 0 && fmt_cat[code].desc == FD_END;
+}
+
+// The descriptors the interpreter hands out for an item of the list.
+bool is_data_desc(uint8_t desc) { return desc >= FD_A0 && desc <= FD_ESE && desc != FD_LITERAL; }
 bool is_internal(const for_stmt *st) {
   return st->kind == FOR_STMT_READ_INT_FMT || st->kind == FOR_STMT_WRITE_INT_FMT;
 }
@@ -182,7 +191,7 @@ int32_t for__fmt_xfer(for_stmt *st, const uint8_t *d, const void *arguments) {
   const uint8_t *a = static_cast<const uint8_t *>(arguments);
   const bool input = is_input(st);
   for_fmt_cursor &c = st->fmt;
-  for_item item{};
+  for_item item;  // filled by for__desc_ret_item before any use
   bool have_item = false;
   int64_t element = 0;
   for (;;) {
@@ -194,6 +203,30 @@ int32_t for__fmt_xfer(for_stmt *st, const uint8_t *d, const void *arguments) {
       return for__fmt_fail(st, r);
     }
     int r = 0;
+    if (is_data_desc(c.desc)) {
+      // The commonest case first: a data descriptor meets the next item.
+      if (!have_item) {
+        const int e = for__desc_ret_item(&d, &a, &item);
+        if (e == FOR_DESC_END) return end_statement(st);
+        if (e == FOR_DESC_NEXT || (e == 0 && item.count == 0)) {
+          // Given back: the next item (or the next call) uses it again.
+          c.repeat = c.repeat ? c.repeat + 1 : 2;
+          if (e == FOR_DESC_NEXT) return 0;
+          continue;
+        }
+        if (e) return for__fmt_fail(st, e);
+        have_item = true;
+        element = 0;
+      }
+      r = input ? edit_input(st, item, element) : edit_output(st, item, element);
+      if (++element >= item.count) have_item = false;
+      if (r) return for__fmt_fail(st, r);
+      // The list ends here and the format end comes next: walking it would
+      // only lead the loop back to this end, so the statement ends now.
+      if (!have_item && c.repeat < 2 && peek_entry(d) == FOR_DESC_END && at_format_end(c))
+        return end_statement(st);
+      continue;
+    }
     switch (c.desc) {
       case FD_LITERAL:
         if (input) {
@@ -214,8 +247,6 @@ int32_t for__fmt_xfer(for_stmt *st, const uint8_t *d, const void *arguments) {
       case FD_DOLLAR:
         st->dollar = !input;
         break;
-      case FD_Q:
-        break;
       case FD_END:
         if (!have_item && peek_entry(d) == FOR_DESC_END) return end_statement(st);
         if (!c.data_seen) return for__fmt_fail(st, FOR_E_NO_DATA_EDIT);
@@ -224,24 +255,8 @@ int32_t for__fmt_xfer(for_stmt *st, const uint8_t *d, const void *arguments) {
       case FD_DT:
         r = FOR_E_TYPE_MISMATCH;
         break;
-      default: {
-        if (!have_item) {
-          const int e = for__desc_ret_item(&d, &a, &item);
-          if (e == FOR_DESC_END) return end_statement(st);
-          if (e == FOR_DESC_NEXT || (e == 0 && item.count == 0)) {
-            // Given back: the next item (or the next call) uses it again.
-            c.repeat = c.repeat ? c.repeat + 1 : 2;
-            if (e == FOR_DESC_NEXT) return 0;
-            break;
-          }
-          if (e) return for__fmt_fail(st, e);
-          have_item = true;
-          element = 0;
-        }
-        r = input ? edit_input(st, item, element) : edit_output(st, item, element);
-        if (++element >= item.count) have_item = false;
+      default:  // Q
         break;
-      }
     }
     if (r) return for__fmt_fail(st, r);
   }

@@ -61,17 +61,29 @@ namespace detail {
 
 // The descriptor string and argument block of one call: optional leading
 // entries (an internal file's variable), the item, then the end or
-// next-call entry.
+// next-call entry.  Without leading entries the item's own slots are the
+// argument block, so nothing is copied (and nothing is read back wider than
+// it was written, which would stall the loads); with them, the slots of both
+// are copied one by one into `args`.
 struct Call {
-  uint8_t desc[8] = {};
-  uint64_t args[6] = {};
+  uint8_t desc[6];
+  uint64_t args[6];
+  const void *block;
   void build(const Item *lead, const Item *item, bool last) {
     int d = 0, a = 0;
-    for (const Item *it : {lead, item}) {
-      if (!it) continue;
-      desc[d++] = it->type;
-      desc[d++] = it->mode;
-      for (int s = 0; s < it->slots; ++s) args[a++] = it->slot[s];
+    block = item ? item->slot : args;
+    if (lead) {
+      for (const Item *it : {lead, item}) {
+        if (!it) continue;
+        for (int s = 0; s < it->slots; ++s) args[a++] = it->slot[s];
+      }
+      block = args;
+      desc[d++] = lead->type;
+      desc[d++] = lead->mode;
+    }
+    if (item) {
+      desc[d++] = item->type;
+      desc[d++] = item->mode;
     }
     desc[d++] = last ? FOR_DESC_END : FOR_DESC_NEXT;
     desc[d++] = 0;
@@ -85,14 +97,14 @@ int32_t run(std::initializer_list<Item> items, const Item *lead, Start start, Xm
   Call call;
   if (items.size() == 0) {
     call.build(lead, nullptr, true);
-    return start(&block, call.desc, call.args);
+    return start(&block, call.desc, call.block);
   }
   const Item *it = items.begin();
   call.build(lead, it, items.size() == 1);
-  int32_t r = start(&block, call.desc, call.args);
+  int32_t r = start(&block, call.desc, call.block);
   for (++it; r == 0 && it != items.end(); ++it) {
     call.build(nullptr, it, it + 1 == items.end());
-    r = xmit(&block, call.desc, call.args);
+    r = xmit(&block, call.desc, call.block);
   }
   return r;
 }

@@ -1,6 +1,7 @@
 // The unit table: slots, chains in ascending unit order, per-unit locks.
 #include <stdlib.h>
 #include <string.h>
+#include <sys/single_threaded.h>
 
 #include <new>
 
@@ -23,6 +24,21 @@ int for__lub_slot(int64_t unit) {
 
 namespace {
 
+// Takes a lock word for a statement or a chain search.  While the process
+// has one thread nothing else can take the word between the test and the
+// store (a signal handler runs to its end before the interrupted code goes
+// on), so a plain load and store do; the atomic exchange of for__lock, which
+// costs a full fence, is needed only once a second thread exists.
+inline void take(for_lock *l) {
+  if (__libc_single_threaded && __atomic_load_n(&l->word, __ATOMIC_RELAXED) == 0) {
+    __atomic_store_n(&l->word, 1, __ATOMIC_RELAXED);
+    // Nothing the lock guards may be touched before the word is set.
+    __atomic_signal_fence(__ATOMIC_SEQ_CST);
+    return;
+  }
+  for__lock(l);
+}
+
 void init_block(for_lub *lub, int64_t unit) {
   lub->mutex.word = 0;
   lub->unit = unit;
@@ -31,23 +47,20 @@ void init_block(for_lub *lub, int64_t unit) {
   lub->name_length = 0;
 }
 
-// Unlinks blocks marked for deletion that a search passes over.
-void prune(for_lub_slot &slot) {
-  for (for_lub **link = &slot.head; *link;) {
-    if ((*link)->being_deleted && !(*link)->held) {
-      for_lub *dead = *link;
-      *link = dead->next;
-      if (!dead->is_static) for__free_lub(dead);
-    } else {
-      link = &(*link)->next;
-    }
-  }
-}
-
+// Finds the unit's block in the slot's chain (ascending unit order) in one
+// walk, unlinking on the way the blocks marked for deletion that no
+// statement holds.
 for_lub *search(for_lub_slot &slot, int64_t unit) {
-  prune(slot);
-  for (for_lub *l = slot.head; l && l->unit <= unit; l = l->next)
-    if (l->unit == unit) return l;
+  for (for_lub **link = &slot.head; *link;) {
+    for_lub *l = *link;
+    if (l->being_deleted && !l->held) {
+      *link = l->next;
+      if (!l->is_static) for__free_lub(l);
+      continue;
+    }
+    if (l->unit >= unit) return l->unit == unit ? l : nullptr;
+    link = &l->next;
+  }
   return nullptr;
 }
 
@@ -102,7 +115,7 @@ void for__lub_init_block(for_lub *lub, int64_t unit) { init_block(lub, unit); }
 extern "C" int for__acquire_lun(int64_t unit, for_lub **out, int32_t intent) {
   *out = nullptr;
   for_lub_slot &slot = for__lub_table[for__lub_slot(unit)];
-  for__lock(&slot.lock);
+  take(&slot.lock);
   for_lub *lub = search(slot, unit);
   if (!lub) {
     if (intent == FOR_INTENT_CLOSE) {
@@ -121,13 +134,14 @@ extern "C" int for__acquire_lun(int64_t unit, for_lub **out, int32_t intent) {
   for__unlock(&slot.lock);
 
   // A statement that starts another on the same unit is refused.
-  if (lub->held && pthread_equal(lub->owner, pthread_self())) {
+  const pthread_t self = pthread_self();
+  if (lub->held && pthread_equal(lub->owner, self)) {
     *out = nullptr;
     return FOR_E_RECURSIVE;
   }
-  for__lock(&lub->mutex);
+  take(&lub->mutex);
   lub->held = true;
-  lub->owner = pthread_self();
+  lub->owner = self;
   *out = lub;
 
   if ((intent == FOR_INTENT_READ || intent == FOR_INTENT_WRITE) && !lub->open) {
