@@ -91,6 +91,13 @@ struct fmt_cat_entry {
   uint8_t desc;
 };
 extern "C" const fmt_cat_entry fmt_cat[128];
+// The item at p is the format end.
+inline bool fmt_is_end_item(const uint8_t *p) {
+  return p[0] < 128 && fmt_cat[p[0]].layout != 0 && fmt_cat[p[0]].desc == FD_END;
+}
+// A data edit descriptor: one that the interpreter hands out for an item of
+// the list.
+inline bool fmt_is_data_desc(uint8_t desc) { return desc >= FD_A0 && desc <= FD_ESE && desc != FD_LITERAL; }
 // Run-time compiler check table: number of operands a code requires, and the
 // code to use instead when more were given.
 struct fmt_check_entry {

@@ -12,15 +12,6 @@ namespace {
 bool is_input(const for_stmt *st) {
   return st->kind == FOR_STMT_READ_SEQ_FMT || st->kind == FOR_STMT_READ_INT_FMT;
 }
-// The cursor's next format item is the format end (a trailing literal,
-// positioning item or `:` would still have to be performed).
-bool at_format_end(const for_fmt_cursor &c) {
-  const uint8_t code = c.current[0];
-  return code < 128 && fmt_cat[code].layout != 0 && fmt_cat[code].desc == FD_END;
-}
-
-// The descriptors the interpreter hands out for an item of the list.
-bool is_data_desc(uint8_t desc) { return desc >= FD_A0 && desc <= FD_ESE && desc != FD_LITERAL; }
 bool is_internal(const for_stmt *st) {
   return st->kind == FOR_STMT_READ_INT_FMT || st->kind == FOR_STMT_WRITE_INT_FMT;
 }
@@ -203,7 +194,7 @@ int32_t for__fmt_xfer(for_stmt *st, const uint8_t *d, const void *arguments) {
       return for__fmt_fail(st, r);
     }
     int r = 0;
-    if (is_data_desc(c.desc)) {
+    if (fmt_is_data_desc(c.desc)) {
       // The commonest case first: a data descriptor meets the next item.
       if (!have_item) {
         const int e = for__desc_ret_item(&d, &a, &item);
@@ -223,7 +214,7 @@ int32_t for__fmt_xfer(for_stmt *st, const uint8_t *d, const void *arguments) {
       if (r) return for__fmt_fail(st, r);
       // The list ends here and the format end comes next: walking it would
       // only lead the loop back to this end, so the statement ends now.
-      if (!have_item && c.repeat < 2 && peek_entry(d) == FOR_DESC_END && at_format_end(c))
+      if (!have_item && c.repeat < 2 && peek_entry(d) == FOR_DESC_END && fmt_is_end_item(c.current))
         return end_statement(st);
       continue;
     }

@@ -117,8 +117,6 @@ int decode(const for_fmt_cursor *c, const uint8_t *p, int layout, uint8_t desc, 
   }
 }
 
-bool is_data(uint8_t desc) { return (desc >= FD_A0 && desc <= FD_ESE && desc != FD_LITERAL); }
-
 // I, L, O, Z and B forms without m.
 bool takes_default_digits(uint8_t desc) {
   switch (desc) {
@@ -128,10 +126,6 @@ bool takes_default_digits(uint8_t desc) {
     default:
       return false;
   }
-}
-
-bool next_is_end(const uint8_t *next) {
-  return next[0] < 128 && fmt_cat[next[0]].layout != 0 && fmt_cat[next[0]].desc == FD_END;
 }
 
 // X, TR, TL, T.  A move that changes the position counts as an effect of the
@@ -203,7 +197,7 @@ int for__interp_fmt_cursor(for_fmt_cursor *c) {
         if (p != c->base) return kErrSyntax;
         c->reversion = 0;
         c->data_seen = false;
-        c->empty_format = next_is_end(p + o.size);
+        c->empty_format = fmt_is_end_item(p + o.size);
         break;
 
       case FD_GROUP: {
@@ -277,7 +271,7 @@ int for__interp_fmt_cursor(for_fmt_cursor *c) {
         return 0;
 
       default:
-        if (!is_data(desc)) return kErrSyntax;
+        if (!fmt_is_data_desc(desc)) return kErrSyntax;
         if (desc == FD_GE && o.w == 0 && o.e != 0) return kErrSyntax;
         if (takes_default_digits(desc)) c->digits = 1;
         c->data_seen = true;

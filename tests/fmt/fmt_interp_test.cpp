@@ -63,8 +63,6 @@ std::string mnemonic(const for_fmt_cursor &c) {
   return s;
 }
 
-bool is_data(uint8_t d) { return d >= FD_A0 && d <= FD_ESE && d != FD_LITERAL; }
-
 // A formatted output statement over `items` items, following the callers'
 // contract: a descriptor with two or more repeats left is reused, literals
 // are written, '/' and the format end with items left end the record
@@ -89,7 +87,7 @@ std::string drive(const uint8_t *pack, int items, for_recpos *rec = nullptr) {
         trace += " !" + std::to_string(s);
         return -1;
       }
-      have = is_data(c.desc);
+      have = fmt_is_data_desc(c.desc);
       if (have) return trailing ? 0 : 1;
       switch (c.desc) {
         case FD_LITERAL:
@@ -323,7 +321,7 @@ std::vector<int64_t> positions(const char *format, for_recpos *rp, int items, in
   *status = 0;
   for (int i = 0; i < items; ++i) {
     if ((*status = for__interp_fmt_cursor(&c)) != 0) break;
-    if (!is_data(c.desc)) break;
+    if (!fmt_is_data_desc(c.desc)) break;
     at.push_back(rp->pos);
     if (!rp->bounded || rp->pos + c.width <= rp->end) rp->pos += c.width;
   }
