@@ -32,22 +32,24 @@ enum for_stmt_kind : uint8_t {
 // Marks word[0] of a statement block while its statement is under way.
 constexpr uint64_t FOR_STMT_ACTIVE = 0x544156'4F53544DULL;
 
+// Every member but the format cursor has its initial value here; the cursor
+// is set up by for__fmt_reset when the statement has a format.
 struct for_stmt {
-  uint64_t active;            // FOR_STMT_ACTIVE while the statement runs
-  for_lub *lub;               // the unit held by the statement
-  uint8_t kind;               // for_stmt_kind
-  bool dollar;                // `$` seen: the last record keeps no terminator
-  int32_t deferred;           // deferred status (63), reported at the end
+  uint64_t active = FOR_STMT_ACTIVE;  // FOR_STMT_ACTIVE while the statement runs
+  for_lub *lub = nullptr;     // the unit held by the statement
+  uint8_t kind = 0;           // for_stmt_kind
+  bool dollar = false;        // `$` seen: the last record keeps no terminator
+  int32_t deferred = 0;       // deferred status (63), reported at the end
   for_fmt_cursor fmt;         // format cursor (formatted statements)
   // Internal files: the variable and its records.
-  char *ivar;
-  int64_t ivar_length;        // total bytes of the variable
-  int64_t irec_length;        // bytes of one record (element)
-  int64_t irec_index;         // current record, 0-based
+  char *ivar = nullptr;
+  int64_t ivar_length = 0;    // total bytes of the variable
+  int64_t irec_length = 0;    // bytes of one record (element)
+  int64_t irec_index = 0;     // current record, 0-based
   // List-directed output state.
-  int64_t lis_remaining;      // columns left in the current record
-  bool lis_leading_blank;     // set at the start of every record
-  uint8_t lis_prev_type;      // type code of the previous item, 0 at start
+  int64_t lis_remaining = 0;  // columns left in the current record
+  bool lis_leading_blank = false;  // set at the start of every record
+  uint8_t lis_prev_type = 0;  // type code of the previous item, 0 at start
 };
 static_assert(sizeof(for_stmt) <= sizeof(for_stmt_block), "statement state exceeds the block");
 static_assert(alignof(for_stmt) <= alignof(uint64_t), "statement state alignment");
@@ -55,20 +57,9 @@ static_assert(alignof(for_stmt) <= alignof(uint64_t), "statement state alignment
 // The statement state inside a caller's block.  Start calls construct it;
 // item calls find it there.
 inline for_stmt *for__stmt_begin(for_stmt_block *block) {
-  // Default-initialised: the format cursor is set up by for__fmt_reset when
-  // the statement has a format; every other field is set here.
+  // Default-initialised, so the large cursor is not cleared for nothing.
   for_stmt *st = new (static_cast<void *>(block)) for_stmt;
-  st->active = FOR_STMT_ACTIVE;
-  st->lub = nullptr;
-  st->kind = 0;
-  st->dollar = false;
-  st->deferred = 0;
   st->fmt.current = nullptr;
-  st->ivar = nullptr;
-  st->ivar_length = st->irec_length = st->irec_index = 0;
-  st->lis_remaining = 0;
-  st->lis_leading_blank = false;
-  st->lis_prev_type = 0;
   return st;
 }
 inline for_stmt *for__stmt_of(for_stmt_block *block) {
