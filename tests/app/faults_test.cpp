@@ -25,15 +25,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/app/control_text.h"
 #include "tests/support/testkit.h"
 
 namespace {
 
 using testkit::TempDir;
+using namespace tavo_text;
 
 constexpr uid_t kNobody = 65534;
-const std::string kEcho = " RCfilename = ";
-const std::string Z = "    0.0000";
 
 // ---- Running the program ---------------------------------------------------
 
@@ -167,30 +167,14 @@ void expect_sound(const Result &r, const std::string &control_path, const std::s
   EXPECT_EQ(testkit::read_file(control_path), control) << "the control file changed";
 }
 
-std::string file(const TempDir &dir, const std::string &name) { return testkit::read_file(dir / name); }
-
 // ---- Control files -----------------------------------------------------------
 
-std::string row6(const std::string &a, const std::string &b, const std::string &c, const std::string &d,
-                 const std::string &e, const std::string &f) {
-  return a + b + c + "   " + d + e + f + "\n";
-}
-
-// Frame 1, foot units, flow speed 2: the default velocity sweep writes the
-// first component as 1.6952 and 2.3048.
-const std::string kHead = "Test case one\n";
-const std::string kBody =
-    "NROTOR\n"
-    " 0 1\n"
-    "SFRAME\n"
-    " 1\n"
-    "U V W P Q R\n"
-    " 2.0 0.0 0.0 0.0 0.0 0.0\n"
-    "END\n";
-const std::string kControl = kHead + kBody;
+const std::string &kHead = kFrame1Head;
+const std::string &kBody = kFrame1Body;
+const std::string &kControl = kFrame1;
 
 std::string copy_with(const std::string &head, const std::string &first) {
-  return head + "NROTOR\n 0 1\nSFRAME\n 1\nU V W P Q R\n" + row6(first, Z, Z, Z, Z, Z) + "END\n";
+  return frame1_case(row6(first, Z, Z, Z, Z, Z), head);
 }
 const std::string kCase1 = copy_with(kHead, "    1.6952");
 const std::string kCase2 = copy_with(kHead, "    2.3048");
@@ -368,17 +352,24 @@ bool is_fifo(const std::string &path) {
 
 // A FIFO fed once per OPEN (the scan and each case) is read like the file.
 // The rotor line holds one entry: no BACKSPACE is needed.
-TEST(Faults, ControlFileIsAFifoWithAWriter) {
-  const std::string control = kHead + "NROTOR\n 1\nSFRAME\n 1\nU V W P Q R\n 2.0 0.0 0.0 0.0 0.0 0.0\nEND\n";
-  TempDir dir;
-  ASSERT_EQ(mkfifo((dir / "f.inp").c_str(), 0600), 0);
-  const pid_t feeder = feed_fifo(dir / "f.inp", control, 3, 15);
+// Runs "tavo 1 f" in dir on the FIFO f.inp, which a feeder fills with
+// `control` for each of `sessions` opens.
+Result run_on_fifo(const TempDir &dir, const std::string &control, int sessions, int timeout_seconds) {
+  EXPECT_EQ(mkfifo((dir / "f.inp").c_str(), 0600), 0);
+  const pid_t feeder = feed_fifo(dir / "f.inp", control, sessions, 15);
   Launch l;
   l.args = {"1", "f"};
   l.cwd = dir.path();
-  l.timeout_seconds = 8;
+  l.timeout_seconds = timeout_seconds;
   Result r = launch(l);
   end_feeder(feeder);
+  return r;
+}
+
+TEST(Faults, ControlFileIsAFifoWithAWriter) {
+  const std::string control = kHead + "NROTOR\n 1\nSFRAME\n 1\nU V W P Q R\n 2.0 0.0 0.0 0.0 0.0 0.0\nEND\n";
+  TempDir dir;
+  Result r = run_on_fifo(dir, control, 3, 8);
   EXPECT_FALSE(r.timed_out) << "the program never met the end of the FIFO's data";
   EXPECT_EQ(r.signal, 0);
   EXPECT_EQ(r.err, "");
@@ -393,14 +384,7 @@ TEST(Faults, ControlFileIsAFifoWithAWriter) {
 // The rotor line's re-read needs BACKSPACE, which a FIFO cannot do.
 TEST(Faults, ControlFileIsAFifoAndTheRotorLineIsReRead) {
   TempDir dir;
-  ASSERT_EQ(mkfifo((dir / "f.inp").c_str(), 0600), 0);
-  const pid_t feeder = feed_fifo(dir / "f.inp", kControl, 1, 15);
-  Launch l;
-  l.args = {"1", "f"};
-  l.cwd = dir.path();
-  l.timeout_seconds = 15;
-  Result r = launch(l);
-  end_feeder(feeder);
+  Result r = run_on_fifo(dir, kControl, 1, 15);
   EXPECT_FALSE(r.timed_out);
   EXPECT_EQ(r.signal, 0);
   EXPECT_EQ(r.err, "forrtl: severe (23): BACKSPACE error, unit 99, file " + dir.path() + "/f.inp\n");

@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/app/control_text.h"
 #include "tests/support/testkit.h"
 
 namespace {
 
 using testkit::Outcome;
 using testkit::TempDir;
-
-const std::string kEcho = " RCfilename = ";
+using namespace tavo_text;
 
 struct Result {
   Outcome o;
@@ -37,32 +37,6 @@ Result tavo(const TempDir &dir, const std::vector<std::string> &args,
   Result r{testkit::run_program(argv, opts), {}};
   r.names = testkit::list_dir(dir.path());
   return r;
-}
-
-std::string file(const TempDir &dir, const std::string &name) { return testkit::read_file(dir / name); }
-
-// A row of three F10.4 fields, and the six-field row with three blanks.
-std::string row3(const std::string &a, const std::string &b, const std::string &c) { return a + b + c + "\n"; }
-std::string row6(const std::string &a, const std::string &b, const std::string &c, const std::string &d,
-                 const std::string &e, const std::string &f) {
-  return a + b + c + "   " + d + e + f + "\n";
-}
-const std::string Z = "    0.0000";
-
-// Frame 1, foot units, flow speed 2: the default velocity sweep is
-// -0.3048 .. 0.3048 in one step, giving -0.30479997 and 0.30480003.
-const std::string kFrame1 =
-    "Test case one\n"
-    "NROTOR\n"
-    " 0 1\n"
-    "SFRAME\n"
-    " 1\n"
-    "U V W P Q R\n"
-    " 2.0 0.0 0.0 0.0 0.0 0.0\n"
-    "END\n";
-
-std::string frame1_case(const std::string &row) {
-  return "Test case one\nNROTOR\n 0 1\nSFRAME\n 1\nU V W P Q R\n" + row + "END\n";
 }
 
 // Frame 2: flow (0,0,0) minus vehicle (-3,0,4) has speed 5, so the default
