@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_scratch.h"
 #include "fmt/for_fmt.h"
 #include "fmt/for_statements.h"
 #include "rtl/for_rtl.h"
@@ -22,22 +23,10 @@ namespace {
 
 constexpr int kLines = 500000;
 
-std::string scratch_dir() {
-  static const std::string dir = [] {
-    const char *base = getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/tavo-fmt-bench-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (!mkdtemp(buf.data())) abort();
-    return std::string(buf.data());
-  }();
-  return dir;
-}
-
 // Control-file-like lines: keywords, values, trailing blanks on some.
 const std::string &input_file() {
   static const std::string path = [] {
-    std::string p = scratch_dir() + "/input.txt";
+    std::string p = bench_scratch_dir() + "/input.txt";
     std::ofstream out(p, std::ios::binary);
     std::mt19937 rng(7);
     for (int i = 0; i < kLines; ++i) {
@@ -80,7 +69,7 @@ int32_t trimmed(const char *text, int32_t n) {
 void BM_copy_rtl(benchmark::State &state) {
   start_runtime();
   const std::string &in = input_file();
-  const std::string out = scratch_dir() + "/copy.txt";
+  const std::string out = bench_scratch_dir() + "/copy.txt";
   for (auto _ : state) {
     open_unit(99, in, "old", false);
     open_unit(98, out, "unknown", true);
@@ -95,7 +84,7 @@ void BM_copy_rtl(benchmark::State &state) {
 BENCHMARK(BM_copy_rtl)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_copy_cat(benchmark::State &state) {
-  const std::string command = "cat '" + input_file() + "' > '" + scratch_dir() + "/cat.txt'";
+  const std::string command = "cat '" + input_file() + "' > '" + bench_scratch_dir() + "/cat.txt'";
   for (auto _ : state) {
     if (system(command.c_str()) != 0) abort();
   }
@@ -116,7 +105,7 @@ std::vector<float> row_values() {
 void BM_rows_rtl(benchmark::State &state) {
   start_runtime();
   const std::vector<float> v = row_values();
-  const std::string out = scratch_dir() + "/rows.txt";
+  const std::string out = bench_scratch_dir() + "/rows.txt";
   for (auto _ : state) {
     open_unit(98, out, "unknown", true);
     for (int i = 0; i < kRows; ++i) {
@@ -133,7 +122,7 @@ BENCHMARK(BM_rows_rtl)->Unit(benchmark::kMillisecond);
 
 void BM_rows_snprintf(benchmark::State &state) {
   const std::vector<float> v = row_values();
-  const std::string out = scratch_dir() + "/rows_snprintf.txt";
+  const std::string out = bench_scratch_dir() + "/rows_snprintf.txt";
   for (auto _ : state) {
     FILE *f = fopen(out.c_str(), "w");
     char line[80];
@@ -155,6 +144,5 @@ int main(int argc, char **argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  const std::string cleanup = "rm -rf '" + scratch_dir() + "'";
-  return system(cleanup.c_str()) == 0 ? 0 : 1;
+  return remove_bench_scratch() ? 0 : 1;
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_scratch.h"
 #include "fmt/for_fmt.h"
 #include "rtl/for_rtl.h"
 
@@ -34,21 +35,9 @@ const std::vector<std::string> &lines() {
   return all;
 }
 
-std::string scratch_dir() {
-  static const std::string dir = [] {
-    const char *base = getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/tavo-bench-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (!mkdtemp(buf.data())) abort();
-    return std::string(buf.data());
-  }();
-  return dir;
-}
-
 const std::string &input_file() {
   static const std::string path = [] {
-    std::string p = scratch_dir() + "/input.txt";
+    std::string p = bench_scratch_dir() + "/input.txt";
     std::ofstream out(p, std::ios::binary);
     for (const auto &l : lines()) out << l << '\n';
     return p;
@@ -137,7 +126,7 @@ BENCHMARK(BM_read_records_getline)->Unit(benchmark::kMillisecond);
 
 void BM_write_records_rtl_buffered(benchmark::State &state) {
   start_runtime();
-  const std::string file = scratch_dir() + "/out-rtl.txt";
+  const std::string file = bench_scratch_dir() + "/out-rtl.txt";
   const auto &all = lines();
   int64_t records = 0;
   for (auto _ : state) {
@@ -158,7 +147,7 @@ void BM_write_records_rtl_buffered(benchmark::State &state) {
 BENCHMARK(BM_write_records_rtl_buffered)->Unit(benchmark::kMillisecond);
 
 void BM_write_records_fwrite(benchmark::State &state) {
-  const std::string file = scratch_dir() + "/out-stdio.txt";
+  const std::string file = bench_scratch_dir() + "/out-stdio.txt";
   // The peer gets its lines with their line feeds ready: one call each.
   std::vector<std::string> all = lines();
   for (auto &l : all) l += '\n';
@@ -183,8 +172,5 @@ int main(int argc, char **argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   // The files are large: remove them.
-  const std::string dir = scratch_dir();
-  for (const char *name : {"/input.txt", "/out-rtl.txt", "/out-stdio.txt"}) unlink((dir + name).c_str());
-  rmdir(dir.c_str());
-  return 0;
+  return remove_bench_scratch() ? 0 : 1;
 }
