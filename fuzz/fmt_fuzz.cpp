@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "fmt/for_fmt.h"
+#include "fuzz/fuzz_input.h"
 #include "fmt/for_fmt_diag.h"
 #include "rtl/for_rtl.h"
 
@@ -26,17 +27,6 @@ void check(bool ok, const char *what) {
 
 void ignore_diagnostic(int32_t, const char *, int64_t) {}
 
-struct input {
-  const uint8_t *p;
-  size_t n;
-  uint8_t byte() {
-    if (n == 0) return 0;
-    --n;
-    return *p++;
-  }
-  uint16_t u16() { return (uint16_t)(byte() | byte() << 8); }
-  uint32_t u32() { return (uint32_t)u16() | (uint32_t)u16() << 16; }
-};
 
 // Run-time operand slots: variables, function pairs, and entries that make
 // a reference invalid.
@@ -59,7 +49,7 @@ void put(std::vector<uint8_t> &b, uint64_t v, int n) {
 uint64_t group_count(uint8_t v) { return v % 4; }
 
 // One item of the class its code has.
-void random_item(input &in, std::vector<uint8_t> &b) {
+void random_item(fuzz_input &in, std::vector<uint8_t> &b) {
   uint8_t code = in.byte();
   if (code >= 128 && (code & 0x40) == 0) code &= 0x7F;  // codes past the table, now and then
   const int layout = code < 128 ? fmt_cat[code].layout : 0;
@@ -130,7 +120,7 @@ size_t compiled_length(const uint8_t *pack) {
 
 // Interprets a pack (in an allocation of exactly `length` bytes) the way an
 // output or bounded input statement does.
-void interpret(const uint8_t *source, size_t length, input &in) {
+void interpret(const uint8_t *source, size_t length, fuzz_input &in) {
   uint8_t *pack = static_cast<uint8_t *>(malloc(length));
   memcpy(pack, source, length);
 
@@ -174,7 +164,7 @@ void interpret(const uint8_t *source, size_t length, input &in) {
     if (c.desc == FD_LITERAL) {
       const uint8_t *text = reinterpret_cast<const uint8_t *>(c.literal);
       check(text >= pack && text + w <= pack + length, "literal outside the pack");
-    } else if (!(c.desc >= FD_A0 && c.desc <= FD_ESE)) {
+    } else if (!fmt_is_data_desc(c.desc)) {
       continue;
     }
     // Edit or read the field as a caller would, within the record.
@@ -200,7 +190,7 @@ void interpret(const uint8_t *source, size_t length, input &in) {
   free(pack);
 }
 
-void fuzz_compiler(input &in) {
+void fuzz_compiler(fuzz_input &in) {
   const size_t length = in.n / 2;
   const char *text = reinterpret_cast<const char *>(in.p);
   in.p += length;
@@ -216,7 +206,7 @@ void fuzz_compiler(input &in) {
   for__format_free(pack);
 }
 
-void fuzz_pack(input &in) {
+void fuzz_pack(fuzz_input &in) {
   std::vector<uint8_t> b;
   if (in.byte() & 1) {
     put(b, 54, 4);
@@ -234,7 +224,7 @@ void fuzz_pack(input &in) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   for__fmt_diag = ignore_diagnostic;
-  input in{data, size};
+  fuzz_input in{data, size};
   if (in.byte() & 1)
     fuzz_pack(in);
   else

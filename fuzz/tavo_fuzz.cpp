@@ -55,6 +55,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "fuzz/fuzz_input.h"
+
 namespace {
 
 // A 9999-case sweep of a 40-line file takes about 20 s under the sanitizers
@@ -80,26 +82,6 @@ void feature(size_t slot) {
   if (c < 255) ++c;
 }
 
-// ---- Input reader ------------------------------------------------------------
-
-struct Reader {
-  const uint8_t *p;
-  size_t n;
-  uint8_t byte() {
-    if (n == 0) return 0;
-    --n;
-    return *p++;
-  }
-  std::string bytes(size_t count) {
-    if (count > n) count = n;
-    std::string s(reinterpret_cast<const char *>(p), count);
-    p += count;
-    n -= count;
-    return s;
-  }
-  bool done() const { return n == 0; }
-};
-
 // ---- Control-file grammar ------------------------------------------------------
 
 const char *const kNrotor[] = {"NROTOR", "NROTOR      UNITS  (0 = metres, 1 = feet)", "NROTORS", " NROTOR", "nrotor",
@@ -118,7 +100,7 @@ const char *const kBig[] = {"123456.", "99999.9999", "1e30", "-99999.99", "12345
                             "99999.99995"};
 const char *const kSeparator[] = {" ", ",", ", ", "   ", "\t", ",,", " , ", "  ,"};
 
-std::string value(Reader &r) {
+std::string value(fuzz_input &r) {
   const uint8_t v = r.byte();
   const uint8_t h = v >> 4;
   switch (v % 16) {
@@ -141,7 +123,7 @@ std::string value(Reader &r) {
   }
 }
 
-std::string value_line(Reader &r, int count) {
+std::string value_line(fuzz_input &r, int count) {
   const uint8_t s = r.byte();
   std::string line = s & 0x80 ? "" : " ";
   for (int i = 0; i < count; ++i) {
@@ -151,27 +133,27 @@ std::string value_line(Reader &r, int count) {
   return line;
 }
 
-std::string keyword(Reader &r, const char *const (&table)[8]) {
+std::string keyword(fuzz_input &r, const char *const (&table)[8]) {
   const uint8_t b = r.byte();
   std::string line = table[b % 8];
   if (b & 0x80) line += "   trailing text";
   return line;
 }
 
-std::string rotor_line(Reader &r) {
+std::string rotor_line(fuzz_input &r) {
   static const char *const kRotor[] = {" 0 1", " 0", " 1 1", " 0,1", "", " 3*0", " 2*", " *5", " 1,,2", " 0 0",
                                        " 3*1", " a 1", " x*1", " 0 1 extra", " 2 1", "    "};
   return kRotor[r.byte() % 16];
 }
 
 // Frame values: mostly zero attitudes, so that frame-2 runs go on.
-std::string frame_line(Reader &r) {
+std::string frame_line(fuzz_input &r) {
   static const char *const kFrame[] = {" 1", " 2", " 3", " 0", " -1", " 1.", " x", "", " 1 2", " 2,", " 1/"};
   const uint8_t b = r.byte();
   return b < 96 ? " 1" : b < 192 ? " 2" : kFrame[b % 11];
 }
 
-void skeleton_frame1(Reader &r, std::vector<std::string> &out) {
+void skeleton_frame1(fuzz_input &r, std::vector<std::string> &out) {
   out.push_back("Grammar case, body axes");
   out.push_back(keyword(r, kNrotor));
   out.push_back(rotor_line(r));
@@ -182,7 +164,7 @@ void skeleton_frame1(Reader &r, std::vector<std::string> &out) {
   out.push_back("END");
 }
 
-void skeleton_frame2(Reader &r, std::vector<std::string> &out) {
+void skeleton_frame2(fuzz_input &r, std::vector<std::string> &out) {
   out.push_back("Grammar case, inertial frame");
   out.push_back("NROTOR");
   out.push_back(rotor_line(r));
@@ -200,7 +182,7 @@ void skeleton_frame2(Reader &r, std::vector<std::string> &out) {
 }
 
 // One production of the line grammar; it may add several lines.
-void grammar_lines(Reader &r, std::vector<std::string> &out) {
+void grammar_lines(fuzz_input &r, std::vector<std::string> &out) {
   const uint8_t op = r.byte();
   switch (op % 16) {
     case 0: out.push_back(keyword(r, kNrotor)); break;
@@ -251,7 +233,7 @@ std::vector<std::string> split_lines(std::string_view text) {
 }
 
 // Line edits on a skeleton: replace, insert, delete, duplicate, cut, swap.
-void edit_lines(Reader &r, std::vector<std::string> &lines) {
+void edit_lines(fuzz_input &r, std::vector<std::string> &lines) {
   while (!r.done() && lines.size() < kMaxLines) {
     const uint8_t op = r.byte();
     const size_t at = lines.empty() ? 0 : r.byte() % lines.size();
@@ -296,7 +278,7 @@ const char *const kOddArg[] = {"NaN", "Inf", "Infinity", "-Inf", "", "  ", "x", 
                                "-.E1"};
 const char *const kLongArg[] = {"123456789.123", "0.0000000001", "1234567890123", "-99999999999.", "1.          x"};
 
-std::string sweep_argument(Reader &r) {
+std::string sweep_argument(fuzz_input &r) {
   const uint8_t s = r.byte();
   const uint8_t i = s & 31;
   switch (s >> 5) {
@@ -330,7 +312,7 @@ constexpr int kFixtureStale = 1, kFixtureLinkToControl = 2, kFixtureHardLink = 3
 
 std::string fixture_name(int fixture) { return fixture == kFixtureLinkToControl ? "job2TAVO.inp" : "job1TAVO.inp"; }
 
-std::string decode_control(Reader &r, uint8_t flags, uint8_t layout, size_t max_lines) {
+std::string decode_control(fuzz_input &r, uint8_t flags, uint8_t layout, size_t max_lines) {
   std::vector<std::string> lines;
   switch (flags & 3) {
     case 1:
@@ -363,7 +345,7 @@ std::string decode_control(Reader &r, uint8_t flags, uint8_t layout, size_t max_
 }
 
 Case decode(const uint8_t *data, size_t size) {
-  Reader r{data, size};
+  fuzz_input r{data, size};
   const uint8_t flags = r.byte(), cmd = r.byte(), sel = r.byte(), layout = r.byte();
   Case c;
   const int argc = cmd & 7;
