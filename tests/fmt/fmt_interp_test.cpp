@@ -14,17 +14,9 @@
 #include "rtl/for_lub.h"
 #include "rtl/for_rtl.h"
 #include "rtl/for_stmt.h"
+#include "tests/fmt/compiled_format.h"
 
 namespace {
-
-// A compiled format that frees itself.
-struct compiled {
-  uint8_t *pack = nullptr;
-  explicit compiled(const char *text) {
-    EXPECT_EQ(for__format_compiler(text, (int64_t)strlen(text), &pack, 0), 0) << text;
-  }
-  ~compiled() { for__format_free(pack); }
-};
 
 // A pack assembled item by item.
 struct builder {

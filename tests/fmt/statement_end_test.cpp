@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "tests/fmt/compiled_format.h"
 #include "tests/rtl/units_kit.h"
 
 namespace {
@@ -14,15 +15,6 @@ using testkit::read_file;
 using testkit::write_file;
 
 class StatementEnd : public UnitsTest {};
-
-// A compiled format that frees itself.
-struct compiled {
-  uint8_t *pack = nullptr;
-  explicit compiled(const char *text) {
-    EXPECT_EQ(for__format_compiler(text, static_cast<int64_t>(strlen(text)), &pack, 0), 0) << text;
-  }
-  ~compiled() { for__format_free(pack); }
-};
 
 // WRITE (unit, format) with the given character items, one item call each.
 int32_t write_items(int32_t unit, const uint8_t *pack, std::initializer_list<forio::Item> items) {
