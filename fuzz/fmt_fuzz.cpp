@@ -163,13 +163,15 @@ void interpret(const uint8_t *source, size_t length, fuzz_input &in) {
     int64_t w = c.width > 0 ? c.width : 0;
     if (c.desc == FD_LITERAL) {
       const uint8_t *text = reinterpret_cast<const uint8_t *>(c.literal);
-      check(text >= pack && text + w <= pack + length, "literal outside the pack");
+      check(text >= pack && w <= pack + length - text, "literal outside the pack");
     } else if (!fmt_is_data_desc(c.desc)) {
       continue;
     }
     // Edit or read the field as a caller would, within the record.
     if (rp.bounded) {
-      const int64_t n = rp.pos + w <= rp.end ? w : (rp.end > rp.pos ? rp.end - rp.pos : 0);
+      // Widths may be as large as an int64_t: compare them with the room.
+      const int64_t room = rp.end > rp.pos ? rp.end - rp.pos : 0;
+      const int64_t n = w <= room ? w : room;
       for (int64_t k = 0; k < n; ++k) sum += (unsigned char)buf[rp.pos + k];
       rp.pos += n;
     } else {
