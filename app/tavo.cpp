@@ -90,17 +90,72 @@ void note(int32_t status) {
 
 float attitude_square() { return (YAW * YAW + PITCH * PITCH) + ROLL * ROLL; }
 
+[[noreturn]] void refuse_attitude() {
+  for (const char *line : kAttitude) message(line);
+  stop(2);
+}
+
 // ---- Command line ---------------------------------------------------------
+
+const char *const kUsage[] = {
+    "usage: tavo SELECTOR CONTROL [JOB [START END STEP]]",
+    "       tavo --help | -h | --version",
+    "",
+    "Writes one copy of the flow solver's control file per sweep value, with one",
+    "flight-condition quantity shifted by that value: case n goes to JOBnTAVO.inp",
+    "in the current directory.  The control file itself is never modified.",
+    "",
+    "  SELECTOR  1, 2, 3: velocity component U, V, W; 4, 5, 6: rotation rate",
+    "            P, Q, R (only the first character counts)",
+    "  CONTROL   the control file; \".inp\" is appended unless the name ends in it",
+    "  JOB       prefix of the generated names (default: job)",
+    "  START END STEP",
+    "            the sweep, all three or none; cases are START, START+STEP, ...",
+    "            up to END + STEP/2.  Each is read as F12.4: without a decimal",
+    "            point the last four digits are decimals (5 is 0.0005, 5. is 5.0)",
+    "",
+    "Without a sweep a rotation rate goes from -0.1 to 0.1, and a velocity",
+    "component from -H to H, H the larger of 0.0873 x flow speed and 1.0",
+    "(0.3048 in foot units): two cases either way.",
+    "",
+    "Environment:",
+    "  FORT_BUFFERED=yes          write the generated files in blocks (faster)",
+    "  FOR_DISABLE_STACK_TRACE=1  diagnostics without the traceback",
+    "  TAVO_MANIFEST=FILE         list each complete case: file, quantity, value",
+    "",
+    "Exit status: 0 done, 2 refused, 63 a value did not fit its field, else the",
+    "run-time error number.  See man tavo.",
+};
+
+bool argument_is(const char *arg, int32_t arg_length, const char *text) {
+  const int32_t n = static_cast<int32_t>(__builtin_strlen(text));
+  return arg_length == n && for_cpstr(arg, n, text, n, FOR_REL_EQ) != 0;
+}
+
+// A lone --help, -h or --version answers and ends the run with status 0.
+void answer_help_or_version() {
+  char arg[16];
+  int32_t length = 0;
+  const int32_t one = 1;
+  for_getarg(&one, arg, &length, sizeof arg);
+  if (argument_is(arg, length, "--version")) {
+    forio::write_fmt(-1, OPTS, for_pack_A, {chars("tavo " TAVO_VERSION)});
+    stop(0);
+  }
+  if (argument_is(arg, length, "--help") || argument_is(arg, length, "-h")) {
+    for (const char *line : kUsage) forio::write_fmt(-1, OPTS, for_pack_A, {chars(line)});
+    stop(0);
+  }
+}
 
 void read_arguments() {
   NARGS = for_iargc();
+  if (NARGS == 1) answer_help_or_version();
   if (NARGS < 2) {
-    message(" ??? tavo requires at least 2 command line entries ???");
-    stop(0);
+    refuse(" ??? tavo requires at least 2 command line entries ???");
   }
   if (NARGS == 4 || NARGS == 5) {
-    message(" ??? tavo requires only 3 entries or 4, 5 ahd 6 ???");
-    stop(0);
+    refuse(" ??? tavo requires only 3 entries or 4, 5 ahd 6 ???");
   }
   const int32_t one = 1, two = 2, three = 3;
   for_getarg(&one, CTYPE, nullptr, sizeof CTYPE);
@@ -156,15 +211,14 @@ void scan_control_file() {
     do read_line();
     while (!starts_with("YAW", 3));
     forio::read_lis(99, OPTS, {ref(&YAW), ref(&PITCH), ref(&ROLL)});
-    if (attitude_square() > 0.0f) {
-      for (const char *line : kAttitude) message(line);
-      stop(0);
-    }
+    if (attitude_square() > 0.0f) refuse_attitude();
     read_line();
     forio::read_lis(99, OPTS, {forio::array(VAC, 3)});
     for (int k = 0; k < 3; ++k) WIND[k] = WIND[k] - VAC[k];
   }
   forio::close(99, OPTS);
+  // Any other frame would make every generated file an unchanged copy.
+  if (SFRAME != 1 && SFRAME != 2) refuse(" ??? tavo: SFRAME must be 1 or 2 for a derivative sweep ???");
 }
 
 // ---- Sweep parameters -----------------------------------------------------
@@ -256,10 +310,7 @@ void copy_control_file(float sweep) {
     }
     if (SFRAME == 2 && starts_with("YAW", 3)) {
       forio::read_lis(99, OPTS, {ref(&YAW), ref(&PITCH), ref(&ROLL)});
-      if (attitude_square() > 0.0f) {
-        for (const char *line : kAttitude) message(line);
-        stop(2);
-      }
+      if (attitude_square() > 0.0f) refuse_attitude();
       const float attitude[3] = {YAW, PITCH, ROLL};
       write_row3(attitude);
       read_line();

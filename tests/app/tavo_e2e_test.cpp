@@ -64,7 +64,7 @@ std::string frame2_case(const std::string &velocity, const std::string &rates) {
 
 // ---- Command line -----------------------------------------------------------
 
-TEST(CommandLine, TooFewOrFourOrFiveArgumentsStopWithTheirMessage) {
+TEST(CommandLine, TooFewOrFourOrFiveArgumentsAreRefused) {
   TempDir dir;
   const std::string few = "  ??? tavo requires at least 2 command line entries ???\n";
   const std::string only = "  ??? tavo requires only 3 entries or 4, 5 ahd 6 ???\n";
@@ -72,12 +72,12 @@ TEST(CommandLine, TooFewOrFourOrFiveArgumentsStopWithTheirMessage) {
     Result r = tavo(dir, args);
     EXPECT_EQ(r.o.out, few);
     EXPECT_EQ(r.o.err, "");
-    EXPECT_EQ(r.o.status, 0);
+    EXPECT_EQ(r.o.status, 2);
   }
   for (auto args : std::vector<std::vector<std::string>>{{"1", "c", "j", "1."}, {"1", "c", "j", "1.", "2."}}) {
     Result r = tavo(dir, args);
     EXPECT_EQ(r.o.out, only);
-    EXPECT_EQ(r.o.status, 0);
+    EXPECT_EQ(r.o.status, 2);
   }
   EXPECT_TRUE(testkit::list_dir(dir.path()).empty());
 }
@@ -346,7 +346,7 @@ TEST(Frames, Frame2RewritesAttitudeVelocityAndRates) {
             frame2_case(row3("   -3.0000", Z, "    4.0000"), row3("   -0.1000", Z, Z)));
 }
 
-TEST(Frames, NonZeroAttitudeStopsTheScan) {
+TEST(Frames, NonZeroAttitudeFoundByTheScanIsRefused) {
   const std::string lines =
       " ??? You can run with SFRAME=2 but you must set ???\n"
       " ??? YAW = PITCH = ROLL = 0.0 to force the run  ???\n"
@@ -358,7 +358,7 @@ TEST(Frames, NonZeroAttitudeStopsTheScan) {
   testkit::write_file(dir / "c.inp", control);
   Result r = tavo(dir, {"1", "c"});
   EXPECT_EQ(r.o.out, kEcho + "c.inp\n" + lines);
-  EXPECT_EQ(r.o.status, 0);
+  EXPECT_EQ(r.o.status, 2);
   EXPECT_EQ(r.names, std::vector<std::string>{"c.inp"});
   // A square below the smallest normal is flushed to zero: 1.0e-20 passes.
   TempDir tiny;
@@ -386,15 +386,24 @@ TEST(Frames, NonZeroAttitudeWhileWritingLeavesThePartialFile) {
   EXPECT_FALSE(testkit::file_exists(dir / "job2TAVO.inp"));
 }
 
-TEST(Frames, OtherFramesAreCopiedPlainly) {
-  TempDir dir;
-  const std::string control = "T   \nNROTOR\n 1\nSFRAME\n 3\nU\n 2.0 0 0   \nYAW\n 1 2 3\nEND\n";
-  testkit::write_file(dir / "c.inp", control);
-  Result r = tavo(dir, {"1", "c"});
-  EXPECT_EQ(r.o.status, 0);
-  const std::string copy = "T\nNROTOR\n 1\nSFRAME\n 3\nU\n 2.0 0 0\nYAW\n 1 2 3\nEND\n";
-  EXPECT_EQ(file(dir, "job1TAVO.inp"), copy);
-  EXPECT_EQ(file(dir, "job2TAVO.inp"), copy);
+TEST(Frames, OtherFramesAreRefusedAfterTheScan) {
+  const std::string refusal = "  ??? tavo: SFRAME must be 1 or 2 for a derivative sweep ???\n";
+  for (const char *frame : {" 3", " 0", " -1"}) {
+    TempDir dir;
+    testkit::write_file(dir / "c.inp", std::string("T\nNROTOR\n 1\nSFRAME\n") + frame + "\nU\n 2.0 0 0\nYAW\n 1 2 3\n");
+    // Refused before the sweep arguments are read: the bad one is never seen.
+    Result r = tavo(dir, {"1", "c", "j", "x", "1.", "1."});
+    EXPECT_EQ(r.o.out, kEcho + "c.inp\n" + refusal) << frame;
+    EXPECT_EQ(r.o.err, "");
+    EXPECT_EQ(r.o.status, 2);
+    EXPECT_EQ(r.names, std::vector<std::string>{"c.inp"});
+  }
+  // Errors of the scan itself come first.
+  TempDir early;
+  testkit::write_file(early / "c.inp", "T\nNROTOR\n 1\nSFRAME\n 3\nU\n");
+  Result r = tavo(early, {"1", "c"});
+  EXPECT_EQ(r.o.status, 24);
+  EXPECT_EQ(r.o.out, kEcho + "c.inp\n");
 }
 
 // ---- Values ---------------------------------------------------------------
@@ -474,14 +483,16 @@ TEST(Values, EndOfFileInsideARewriteLeavesThePartialFile) {
 TEST(Lines, TrailingBlanksLongLinesBlankLinesAndLineEnds) {
   TempDir dir;
   const std::string long_line = std::string(118, 'x') + "yz-cut";
-  const std::string control = "T  \r\n" + long_line + "\r\n    \r\n\r\n  lead\r\nNROTOR\r\n 1\r\nSFRAME\r\n 3\r\nU\r\n 2.0 0 0\r\nEND";
+  const std::string control =
+      "T  \r\n" + long_line + "\r\n    \r\n\r\n  lead\r\nNROTOR\r\n 1\r\nSFRAME\r\n 1\r\nU\r\n 2 0 0 0 0 0\r\nEND";
   testkit::write_file(dir / "c.inp", control);
   Result r = tavo(dir, {"1", "c"});
   EXPECT_EQ(r.o.status, 0) << r.o.err;
   // Carriage returns go, lines are cut to 120, blank lines become empty,
   // and an unterminated last line is still copied with its line feed.
   EXPECT_EQ(file(dir, "job1TAVO.inp"),
-            "T\n" + std::string(118, 'x') + "yz\n\n\n  lead\nNROTOR\n 1\nSFRAME\n 3\nU\n 2.0 0 0\nEND\n");
+            "T\n" + std::string(118, 'x') + "yz\n\n\n  lead\nNROTOR\n 1\nSFRAME\n 1\nU\n" +
+                row6("    1.0000", Z, Z, Z, Z, Z) + "END\n");
   EXPECT_EQ(file(dir, "c.inp"), control);
 }
 
@@ -532,7 +543,7 @@ TEST(Failures, ATracebackFollowsByDefault) {
 
 TEST(CaseNumbers, NamesKeepAllTheirDigits) {
   TempDir dir;
-  testkit::write_file(dir / "c.inp", "T\nNROTOR\n 1\nSFRAME\n 3\nU\n 0 0 0\n");
+  testkit::write_file(dir / "c.inp", "T\nNROTOR\n 1\nSFRAME\n 1\nU\n 0 0 0 0 0 0\n");
   Result r = tavo(dir, {"4", "c", "j", "1.", "1001.", "1."});
   EXPECT_EQ(r.o.status, 0) << r.o.err;
   EXPECT_EQ(r.names.size(), 1002u);
