@@ -8,9 +8,9 @@
 //   - after a complete run (status 0 or 63), exactly the files of cases 1..N
 //     (N = 2 for a default sweep), each a faithful copy of the control file:
 //     its lines can be walked against the control file's records by the copy
-//     loop's own rules (below); after a run-time error or a non-zero
-//     attitude met while writing (status 2), the same holds for every case
-//     before the last, whose file is a prefix of such a copy;
+//     loop's own rules for frame 1 or 2 (below); after a run-time error or a
+//     non-zero attitude met while writing (status 2), the same holds for
+//     every case before the last, whose file is a prefix of such a copy;
 //   - after a refusal or an early stop, no generated file at all.
 //
 // The child's binary: $TAVO_BINARY, else ../app/tavo next to this program.
@@ -293,15 +293,17 @@ std::string sweep_argument(fuzz_input &r) {
   }
 }
 
+// What a run is judged by (prefix, sweep_given) comes from args as cut to
+// the argument count, and from the directory the harness makes; never from
+// a choice in the input that the cut dropped.
 struct Case {
   std::vector<std::string> args;  // without the program name
   std::string control_name;       // the file written, e.g. c.inp
-  bool control_present = true;
   std::string prefix;             // the job prefix as the program takes it
   std::string subdir;             // a directory the harness creates, or empty
   int fixture = 0;
   std::string control;            // the control file's bytes
-  bool sweep_given = false;
+  bool sweep_given = false;       // start, end and step on the command line
   bool leak_check = false;
   std::vector<std::string> env;
 };
@@ -354,40 +356,42 @@ Case decode(const uint8_t *data, size_t size) {
   c.fixture = layout & 7;
   if (c.fixture > kFixtureDangling) c.fixture = 0;
 
+  // No first argument here is one the program answers alone (--help, -h,
+  // --version), so a run of one argument is always the count refusal.
   static const char *const kSelector[] = {"1", "2", "3", "4", "5", "6", "41", "0", "", "7", " 1", "6x"};
   const std::string selector = kSelector[(sel & 0x7f) % 12];
   c.leak_check = (sel & 0x80) != 0;
 
+  // The last name's file is not written: c.inp is there instead.
   static const char *const kNames[] = {"c", "c.inp", "job1TAVO", "nofile"};
-  static const char *const kFiles[] = {"c.inp", "c.inp", "job1TAVO.inp", ""};
+  static const char *const kFiles[] = {"c.inp", "c.inp", "job1TAVO.inp", "c.inp"};
   const std::string name = kNames[name_kind];
   c.control_name = kFiles[name_kind];
-  c.control_present = name_kind != 3;
-  if (!c.control_present) c.control_name = "c.inp";  // written, but not the named one
 
+  std::string prefix;
   switch (prefix_kind) {
-    case 0: c.prefix = "job"; break;
-    case 1: c.prefix = "j"; break;
-    case 2: c.prefix = ""; break;
-    case 3: c.prefix = " a b"; break;
+    case 0: prefix = "job"; break;
+    case 1: prefix = "j"; break;
+    case 2: prefix = ""; break;
+    case 3: prefix = " a b"; break;
     case 4: {
-      c.prefix = r.bytes(r.byte() % 25);
+      prefix = r.bytes(r.byte() % 25);
       // No path may leave the working directory, and argv cannot hold NUL.
-      for (char &ch : c.prefix)
+      for (char &ch : prefix)
         if (ch == '/' || ch == '\0') ch = '_';
       break;
     }
-    case 5: c.prefix = "sub/j"; c.subdir = "sub"; break;
-    case 6: c.prefix = "nodir/j"; break;
-    default: c.prefix = std::string(300, 'p'); break;
+    case 5: prefix = "sub/j"; c.subdir = "sub"; break;  // the directory is made even when the prefix is cut
+    case 6: prefix = "nodir/j"; break;
+    default: prefix = std::string(300, 'p'); break;
   }
 
-  std::vector<std::string> all = {selector, name, c.prefix};
+  std::vector<std::string> all = {selector, name, prefix};
   for (int k = 0; k < 3; ++k) all.push_back(sweep_argument(r));
   all.push_back("extra");
   c.args.assign(all.begin(), all.begin() + argc);
-  if (argc < 3) c.prefix = "job";
-  c.sweep_given = argc >= 6;
+  c.prefix = c.args.size() >= 3 ? c.args[2] : "job";
+  c.sweep_given = c.args.size() >= 6;
 
   c.control = decode_control(r, flags, layout, c.sweep_given ? kMaxLinesWithSweep : kMaxLines);
   if (fixture_name(c.fixture) == c.control_name) c.fixture = 0;
@@ -772,7 +776,8 @@ void make_fixture(const Case &c) {
 }
 
 // The generated files left by the run, by case number; fails on any other
-// new entry.
+// new entry.  A prefix with a slash puts them in its directory, under the
+// part after the slash; the harness's own subdirectory otherwise stays empty.
 std::vector<Generated> generated_files(const Case &c) {
   std::vector<Generated> found;
   auto take = [&](const std::string &dir, const std::string &prefix, const std::string &entry) {
@@ -780,19 +785,23 @@ std::vector<Generated> generated_files(const Case &c) {
     if (k == 0) fail("unexpected directory entry [" + printable(entry) + "]");
     found.push_back({k, dir + "/" + entry});
   };
+  const size_t slash = c.prefix.rfind('/');
+  const std::string into = slash == std::string::npos ? "" : c.prefix.substr(0, slash);
+  const std::string stem = c.prefix.substr(slash + 1);
   for (const auto &entry : list_dir(work)) {
     if (entry == c.control_name || (!c.subdir.empty() && entry == c.subdir)) continue;
     // The stale file counts once the run has replaced it.
     if (c.fixture && entry == fixture_name(c.fixture) &&
         (c.fixture != kFixtureStale || read_file(work + "/" + entry) == kStale + "\n"))
       continue;
-    if (!c.subdir.empty()) fail("unexpected directory entry [" + printable(entry) + "]");
+    if (!into.empty()) fail("unexpected directory entry [" + printable(entry) + "]");
     take(work, c.prefix, entry);
   }
-  if (!c.subdir.empty()) {
-    // Within the subdirectory the names carry the prefix after the slash.
-    const std::string dir = work + "/" + c.subdir;
-    for (const auto &entry : list_dir(dir)) take(dir, c.prefix.substr(c.subdir.size() + 1), entry);
+  if (!into.empty()) {
+    for (const auto &entry : list_dir(work + "/" + into)) take(work + "/" + into, stem, entry);
+  } else if (!c.subdir.empty()) {
+    for (const auto &entry : list_dir(work + "/" + c.subdir))
+      fail("unexpected entry [" + printable(entry) + "] in " + c.subdir);
   }
   std::sort(found.begin(), found.end(), [](const Generated &a, const Generated &b) { return a.number < b.number; });
   for (size_t i = 0; i < found.size(); ++i)
@@ -814,12 +823,13 @@ std::vector<std::string_view> file_lines(const std::string &bytes, const std::st
   return lines;
 }
 
-// Which frames (bit 0: other, 1: frame 1, 2: frame 2) explain the file;
-// all bits when the walk is undecided.
+// Which frames (bit 1: frame 1, bit 2: frame 2) explain the file; both
+// when the walk is undecided.  Any other frame is refused before a file is
+// written, so a plain copy explains nothing.
 unsigned frames_matching(const std::vector<std::string_view> &rec, const std::vector<std::string_view> &gen,
                          bool partial) {
   unsigned mask = 0;
-  for (int frame = 0; frame < 3; ++frame) {
+  for (int frame = 1; frame <= 2; ++frame) {
     const int r = Walk(rec, gen, frame, partial).result();
     if (r != 0) mask |= 1u << frame;
     if (r < 0) feature(300);
@@ -838,7 +848,7 @@ void check_files(const Case &c, const Outcome &o, Said said) {
   if (files.empty()) return;
 
   const std::vector<std::string_view> rec = records(c.control);
-  unsigned frames = 7;
+  unsigned frames = 6;
   std::vector<std::string> contents;
   for (size_t i = 0; i < files.size(); ++i) {
     contents.push_back(read_file(files[i].path));
