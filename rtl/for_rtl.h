@@ -134,6 +134,11 @@ void for_getarg_i2(const int16_t *number, char *buffer, int16_t *status, int64_t
 void for_getcmd_arg(const int32_t *number, char *buffer, int32_t *arg_length, int32_t *status,
                     int64_t length);
 
+/* The value of the environment variable named by name (trailing blanks
+ * dropped), blank-padded into value; *length gets its full length, 0 when
+ * the variable is unset or empty. */
+void for_getenv(const char *name, char *value, int32_t *length, int64_t name_length, int64_t value_length);
+
 void for_cpystr(char *target, int64_t target_length, const char *source, int64_t source_length,
                 int32_t fill);
 int32_t for_cpstr(const char *a, int64_t a_length, const char *b, int64_t b_length, int32_t relation);
@@ -167,7 +172,9 @@ int32_t for_close(for_stmt_block *block, int32_t unit, uint64_t options, const u
 int32_t for_backspace(for_stmt_block *block, int32_t unit, uint64_t options);
 
 /* Whether two file names, each resolved as OPEN resolves FILE, reach the
- * same file (same path, or the same file through a link).  1 or 0. */
+ * same file: the same path, the same existing file through a link, or, for
+ * files that need not exist yet, the same last component in the same
+ * directory (a dangling symbolic link stands for its target).  1 or 0. */
 int32_t for__same_file(const char *a, int64_t a_length, const char *b, int64_t b_length);
 
 /* ---- Formatted sequential and internal transfer ----------------------- */
