@@ -1,6 +1,6 @@
-/* Real number conversions: binary32/binary64 to F-edited text, and text to
- * binary32/binary64.  Pure functions over their arguments and constant tables;
- * no allocation on ordinary paths, status results, no exceptions. */
+/* Real number conversions: binary32/binary64 to F- or ES-edited text, and
+ * text to binary32/binary64.  Pure functions over their arguments and constant
+ * tables; no allocation on ordinary paths, status results, no exceptions. */
 #ifndef TAVO_CVT_CVT_H
 #define TAVO_CVT_CVT_H
 
@@ -13,6 +13,7 @@ extern "C" {
 /* Editing flag word of the real-to-text entries. */
 #define CVT_EDIT_E 0x00000001u       /* E-family editing                 */
 #define CVT_EDIT_F 0x00000002u       /* F editing                        */
+#define CVT_EDIT_SCIENTIFIC 0x00000004u /* with CVT_EDIT_E: the ES layout */
 #define CVT_EDIT_SP 0x00000010u      /* plus sign for positive values    */
 #define CVT_EDIT_MINIMAL 0x00000100u /* F0.d: field as wide as contents  */
 #define CVT_ROUND_SHIFT 22           /* 3 bits at 0x01C00000             */
@@ -49,13 +50,14 @@ int cvt_ieee_t_to_text(const double *value, int32_t w, int8_t k, int16_t d, int3
                        uint32_t flags, char *field);
 
 /* Flag bits of the digit generators (besides the rounding bits above). */
+#define CVTAS_SIGNIFICANT 0x00000001u    /* max_digits significant digits    */
 #define CVTAS_FIXED 0x00000002u          /* digits to a fixed fraction place */
 #define CVTAS_REPORT_SPECIAL 0x40000000u /* statuses 10, 11, 12              */
 #define CVTAS_EDIT_ADDS 0x44000002u      /* what the editing entries add     */
 
 /* Statuses of the digit generators. */
 #define CVTAS_DIGITS 0           /* digits produced                        */
-#define CVTAS_NO_MODE 4          /* significant-digit mode: not provided   */
+#define CVTAS_NO_MODE 4          /* neither mode bit set                   */
 #define CVTAS_NO_ROOM 6          /* max_digits (or size) below 1           */
 #define CVTAS_DIGITS_NAN 10      /* NaN: the text "NaN"                    */
 #define CVTAS_DIGITS_ZERO 11     /* every produced digit is 0              */
@@ -78,6 +80,9 @@ int cvt_ieee_t_to_text(const double *value, int32_t w, int8_t k, int16_t d, int3
  * digits before the point (1 for values from 1 up to 10).  A result of zero is
  * the single digit '0' with *exponent 0; NaN and infinity leave their texts
  * (cut to size).  Without CVTAS_REPORT_SPECIAL those three report status 0.
+ * Significant-digit mode (flag 0x1, without 0x2): exactly min(max_digits,
+ * size) digits, the exact value rounded once at the last of them (a carry
+ * gives 1 and zeros with *exponent one higher); fraction_digits is ignored.
  * Returns the status, also stored in *status; every pointer must be valid. */
 int cvtas_s_to_a(int32_t max_digits, int32_t fraction_digits, uint32_t flags, char *buffer, int32_t size,
                  int32_t *first, int32_t *last, const float *value, int32_t *exponent, int32_t *sign,

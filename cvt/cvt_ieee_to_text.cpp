@@ -1,14 +1,16 @@
-/* F editing of binary32 and binary64 values: the digits from the fixed-mode
- * generator laid out right-justified in exactly w characters, with the sign,
- * zero and decimal-symbol rules of the editing flag and option words.  A
- * value that does not fit leaves w asterisks and status 2.  E-family editing
- * is not provided: status 4 and asterisks. */
+/* F and ES editing of binary32 and binary64 values: the digits from the
+ * fixed-mode (F) or significant-digit (ES) generator laid out right-justified
+ * in exactly w characters, with the sign, zero and decimal-symbol rules of
+ * the editing flag and option words.  A value that does not fit leaves w
+ * asterisks and status 2.  E, D, G and EN are not provided: status 4 and
+ * asterisks. */
 #include <string.h>
 
 #include "fmt/cvt_fill.h"
 
 #include "cvt/cvt.h"
 #include "cvt/cvtas_nan.h"
+#include "cvt/cvtas_pow_ten_64.h"
 #include "cvt/cvtas_work_buffer.h"
 
 namespace {
@@ -107,12 +109,50 @@ int put_fixed(const layout &f, int32_t n, int32_t d, const char *digits, char si
   return CVT_OK;
 }
 
+/* ES layout: one digit, the point, d digits, then the exponent x: with
+ * e <= 0 "E+dd" up to 99 and "+ddd" up to 999, otherwise 'E', the sign and
+ * exactly e digits.  digits holds d + 1 digits; it is null for a zero. */
+int put_scientific(const layout &f, int32_t x, int32_t d, int32_t e, const char *digits, char sign, char point) {
+  uint32_t a = x < 0 ? 0u - (uint32_t)x : (uint32_t)x;
+  bool fits = e > 0 ? e >= 10 || a < cvtas_pow_ten_64[e] : a <= 999;
+  int32_t exp_digits = e > 0 ? e : a <= 99 ? 2 : 3;
+  bool letter = e > 0 || a <= 99;
+  int64_t need = (int64_t)(sign != 0 ? 1 : 0) + 2 + d + exp_digits + (letter ? 2 : 1);
+  if (!fits || need > f.w) return stars(f.field, f.w, CVT_STARS);
+  int32_t width = f.w;
+  if (f.minimal) {
+    width = (int32_t)need;
+    cvt__fill(f.field + width, f.w - width, ' ');
+  }
+
+  char *p = f.field + width;
+  for (int32_t i = 0; i < exp_digits; ++i, a /= 10) *--p = (char)('0' + a % 10);
+  *--p = x < 0 ? '-' : '+';
+  if (letter) *--p = 'E';
+  p -= d;
+  if (digits == nullptr) {
+    cvt__fill(p, d, '0');
+  } else {
+    copy(p, digits + 1, d);
+  }
+  *--p = point;
+  *--p = digits == nullptr ? '0' : digits[0];
+  if (sign != 0) *--p = sign;
+  cvt__fill(f.field, (int32_t)(p - f.field), ' ');
+  return CVT_OK;
+}
+
 template <class T>
-int edit_f(const T *value, const layout &f, int8_t k, int16_t d, int32_t limit, uint32_t flags,
-           uint64_t options, char *work, int32_t size) {
+int edit(const T *value, const layout &f, int8_t k, int16_t d, int32_t limit, int32_t e, uint32_t flags,
+         uint64_t options, char *work, int32_t size) {
+  bool scientific = (flags & CVT_EDIT_E) != 0;
   int32_t first, last, exponent, sign_code;
-  int status = generate(value, f.w - 1, (int32_t)k + d, flags | CVTAS_EDIT_ADDS, work, size, &first,
-                        &last, &exponent, &sign_code);
+  int status = scientific
+                   ? generate(value, (int32_t)d + 1, 0,
+                              (flags & (CVT_ROUND_MASK | CVT_ROUND_VALID)) | CVTAS_SIGNIFICANT | CVTAS_REPORT_SPECIAL,
+                              work, size, &first, &last, &exponent, &sign_code)
+                   : generate(value, f.w - 1, (int32_t)k + d, flags | CVTAS_EDIT_ADDS, work, size, &first, &last,
+                              &exponent, &sign_code);
   bool negative = sign_code < 0;
   bool plus = (flags & CVT_EDIT_SP) != 0;
   char point = (options & CVT_OPT_DECIMAL_COMMA) != 0 ? ',' : '.';
@@ -130,14 +170,19 @@ int edit_f(const T *value, const layout &f, int8_t k, int16_t d, int32_t limit, 
       bool minus = negative && (sign_code == -CVTAS_SIGN_ZERO ? (options & CVT_OPT_MINUS_ZERO) != 0
                                                               : (options & CVT_OPT_MINUS_ROUNDS_TO_ZERO) != 0);
       char sign = minus ? '-' : (!negative && plus) ? '+' : 0;
+      if (scientific) return put_scientific(f, 0, d, e, nullptr, sign, point);
       return put_fixed(f, 0, d, nullptr, sign, point, zero_optional, limit);
     }
     case CVTAS_DIGITS: {
+      char sign = negative ? '-' : plus ? '+' : 0;
+      if (scientific) {
+        if (last - first != d) return stars(f.field, f.w, CVT_STARS);  // the buffer held fewer
+        return put_scientific(f, exponent - 1, d, e, work + first, sign, point);
+      }
       int64_t n = (int64_t)k + exponent;
       // Fewer digits than n + d: the generator met its limit, so the value
       // is wider than the field.
       if (n > f.w || (int64_t)(last - first + 1) != n + d) return stars(f.field, f.w, CVT_STARS);
-      char sign = negative ? '-' : plus ? '+' : 0;
       return put_fixed(f, (int32_t)n, d, work + first, sign, point, zero_optional, limit);
     }
     default:
@@ -146,15 +191,17 @@ int edit_f(const T *value, const layout &f, int8_t k, int16_t d, int32_t limit, 
 }
 
 template <class T>
-int to_text(const T *value, int32_t w, int8_t k, int16_t d, int32_t limit, uint32_t flags, char *field,
-            uint64_t options) {
+int to_text(const T *value, int32_t w, int8_t k, int16_t d, int32_t limit, int32_t e, uint32_t flags,
+            char *field, uint64_t options) {
   if (w <= 0) return CVT_STARS;
-  if ((flags & (CVT_EDIT_F | CVT_EDIT_E)) != CVT_EDIT_F) return stars(field, w, CVT_NO_KIND);
+  uint32_t kind = flags & (CVT_EDIT_F | CVT_EDIT_E);
+  if (kind != CVT_EDIT_F && (kind != CVT_EDIT_E || (flags & CVT_EDIT_SCIENTIFIC) == 0))
+    return stars(field, w, CVT_NO_KIND);
   if (w == 1 || d < 0) return stars(field, w, CVT_STARS);
   layout f{field, w, (flags & CVT_EDIT_MINIMAL) != 0};
   if (d <= kStackLimit && w < kStackLimit) {
     char work[kStackWork];
-    return edit_f(value, f, k, d, limit, flags, options, work, kStackWork);
+    return edit(value, f, k, d, limit, e, flags, options, work, kStackWork);
   }
   int64_t base = w + 2;
   if (d + 2 > base) base = d + 2;
@@ -163,7 +210,7 @@ int to_text(const T *value, int32_t w, int8_t k, int16_t d, int32_t limit, uint3
   char *work = (char *)cvtas__obtain_work(bytes);
   if (work == nullptr) return CVT_STARS;
   int32_t size = bytes > (size_t)INT32_MAX ? INT32_MAX : (int32_t)bytes;
-  int status = edit_f(value, f, k, d, limit, flags, options, work, size);
+  int status = edit(value, f, k, d, limit, e, flags, options, work, size);
   cvtas__release_work(work);
   return status;
 }
@@ -172,24 +219,20 @@ int to_text(const T *value, int32_t w, int8_t k, int16_t d, int32_t limit, uint3
 
 extern "C" int cvt_ieee_s_to_text_ex(const float *value, int32_t w, int8_t k, int16_t d, int32_t limit,
                                      int32_t e, uint32_t flags, char *field, uint64_t options) {
-  (void)e;
-  return to_text(value, w, k, d, limit, flags, field, options);
+  return to_text(value, w, k, d, limit, e, flags, field, options);
 }
 
 extern "C" int cvt_ieee_s_to_text(const float *value, int32_t w, int8_t k, int16_t d, int32_t limit,
                                   int32_t e, uint32_t flags, char *field) {
-  (void)e;
-  return to_text(value, w, k, d, limit, flags, field, 0);
+  return to_text(value, w, k, d, limit, e, flags, field, 0);
 }
 
 extern "C" int cvt_ieee_t_to_text_ex(const double *value, int32_t w, int8_t k, int16_t d, int32_t limit,
                                      int32_t e, uint32_t flags, char *field, uint64_t options) {
-  (void)e;
-  return to_text(value, w, k, d, limit, flags, field, options);
+  return to_text(value, w, k, d, limit, e, flags, field, options);
 }
 
 extern "C" int cvt_ieee_t_to_text(const double *value, int32_t w, int8_t k, int16_t d, int32_t limit,
                                   int32_t e, uint32_t flags, char *field) {
-  (void)e;
-  return to_text(value, w, k, d, limit, flags, field, 0);
+  return to_text(value, w, k, d, limit, e, flags, field, 0);
 }

@@ -1,6 +1,6 @@
-/* Fixed-mode digit generators for binary32 (cvtas_s_to_a) and binary64
- * (cvtas_t_to_a): the decimal digits of the exact binary value rounded once at
- * a given place after the point.
+/* Digit generators for binary32 (cvtas_s_to_a) and binary64 (cvtas_t_to_a):
+ * the decimal digits of the exact binary value rounded once, at a given place
+ * after the point (fixed mode) or after a given count of significant digits.
  *
  * A value is m * 2^e.  Rounded at fd places, it is R = round(m * 10^fd * 2^e).
  * When m * 10^fd fits 64 (or 128) bits, R is that product shifted, and the
@@ -188,6 +188,68 @@ int32_t fixed_digits(uint64_t m, int32_t e, int32_t fd, int mode, bool negative,
   return count;
 }
 
+/* floor(b * log10(2)), exact for |b| <= 1200: the constant is log10(2) * 2^64
+ * cut to an integer, and no such b * log10(2) lies within 2^-50 of an
+ * integer except b = 0. */
+inline int32_t floor_log10_pow2(int32_t b) {
+  return (int32_t)(((__int128)b * (__int128)5553023288523357132ll) >> 64);
+}
+
+/* round(num / den) for den > 0. */
+inline u128 divide_round(u128 num, u128 den, int mode, bool negative) {
+  u128 q = num / den;
+  u128 rem = num - q * den;
+  if (rem == 0) return q;
+  u128 rest = den - rem;
+  int half = rem < rest ? CVTAS_BELOW_HALF : rem == rest ? CVTAS_AT_HALF : CVTAS_ABOVE_HALF;
+  return q + (cvtas__round_up(mode, negative, half, true, (q & 1) != 0) ? 1 : 0);
+}
+
+/* R = m * 2^e * 10^fd rounded to an integer, when numerator and denominator
+ * both fit 128 bits; false otherwise. */
+bool scaled_round(uint64_t m, int32_t e, int32_t fd, int mode, bool negative, u128 *r) {
+  if (fd >= 0) {
+    if (fd >= CVTAS_POW_TEN_128_COUNT) return false;
+    u128 p = pow_ten_128(fd);
+    if (bit_length(m) + bit_length(p) > 128) return false;
+    return shift_round<u128>((u128)m * p, e, mode, negative, r);
+  }
+  if (-fd >= CVTAS_POW_TEN_128_COUNT) return false;
+  u128 den = pow_ten_128(-fd);
+  u128 num = m;
+  if (e >= 0) {
+    if (bit_length(m) + e > 128) return false;
+    num <<= e;
+  } else {
+    if (bit_length(den) - e > 127) return false;
+    den <<= -e;
+  }
+  *r = divide_round(num, den, mode, negative);
+  return true;
+}
+
+/* The c significant digits of m * 2^e (m > 0, c >= 1) rounded once at the
+ * last of them; returns c.  With b = floor(log2 v), the digits before the
+ * point number floor(b * log10(2)) + 1 or one more, so the place tried first
+ * is right or one too fine.  One too fine gives R >= 10^c: then the next
+ * coarser place is right, except that R = 10^c means both round to 10^c. */
+int32_t significant_digits(uint64_t m, int32_t e, int32_t c, int mode, bool negative, char *out,
+                           int32_t *exponent) {
+  int32_t fd = c - 1 - floor_log10_pow2(bit_length(m) - 1 + e);
+  if (c < CVTAS_POW_TEN_128_COUNT) {
+    u128 r;
+    for (int32_t place = fd; place >= fd - 1 && scaled_round(m, e, place, mode, negative, &r); --place) {
+      int nd = digit_count(r);
+      if (nd > c && r != pow_ten_128(c)) continue;
+      put_digits(nd > c ? r / 10 : r, out + c, c);
+      *exponent = nd - place;
+      return c;
+    }
+  }
+  // The exact path rounds at the c-th digit when fd asks for one more.
+  return cvtas__fixed_exact(m, e, fd, mode, negative, c, out, exponent);
+}
+
 int32_t put_text(const cvtas_text &text, char *buffer, int32_t size) {
   int32_t n = text.length < size ? text.length : size;
   memcpy(buffer, text.chars, (size_t)n);
@@ -204,7 +266,8 @@ int to_a(int32_t max_digits, int32_t fraction_digits, uint32_t flags, char *buff
   int result = CVTAS_DIGITS;
   *sign = v.sign;
   *exponent = 0;
-  if ((flags & CVTAS_FIXED) == 0) {
+  bool fixed = (flags & CVTAS_FIXED) != 0;
+  if (!fixed && (flags & CVTAS_SIGNIFICANT) == 0) {
     result = CVTAS_NO_MODE;
   } else if (cap < 1) {
     result = CVTAS_NO_ROOM;
@@ -215,9 +278,11 @@ int to_a(int32_t max_digits, int32_t fraction_digits, uint32_t flags, char *buff
     count = put_text(cvtas_text_infinity, buffer, size);
     if (report) result = CVTAS_DIGITS_INFINITY;
   } else {
-    if (v.kind == FINITE)
-      count = fixed_digits(v.m, v.e, fraction_digits, cvtas__rounding_mode(flags), v.sign < 0, cap, buffer,
-                           exponent);
+    int mode = cvtas__rounding_mode(flags);
+    if (v.kind == FINITE && fixed)
+      count = fixed_digits(v.m, v.e, fraction_digits, mode, v.sign < 0, cap, buffer, exponent);
+    else if (v.kind == FINITE)
+      count = significant_digits(v.m, v.e, cap, mode, v.sign < 0, buffer, exponent);
     if (count == 0) {
       buffer[0] = '0';
       count = 1;

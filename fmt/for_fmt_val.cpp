@@ -82,22 +82,44 @@ uint32_t real_edit_flags(const for_fmt_cursor *c) {
   return flags;
 }
 
+// F and ES editing of a real item; the conversion answers the rest of the E
+// family with asterisks.  The forms without w.d take the defaults of the
+// item's kind (F15.7 and ES15.7E2, F25.16 and ES25.16E3); ES0.d is the
+// minimal field, its contents from the left.
 int format_real(const for_item *item, int64_t element, const for_fmt_cursor *c, char *field, int32_t w) {
+  const bool real4 = item->type == FOR_TYPE_REAL4;
   uint32_t flags = real_edit_flags(c);
   const uint64_t options = (c->decimal & FMT_DECIMAL_DC) ? CVT_OPT_DECIMAL_COMMA : 0;
   int16_t d = static_cast<int16_t>(c->digits);
-  if (c->desc == FD_F0) d = item->type == FOR_TYPE_REAL4 ? 7 : 16;
-  // The E family is not provided: the conversion answers it with asterisks.
-  if (c->desc != FD_F && c->desc != FD_F0) flags &= ~CVT_EDIT_F;
+  int32_t e = c->exp_digits;
+  switch (c->desc) {
+    case FD_F:
+      break;
+    case FD_F0:
+      d = real4 ? 7 : 16;
+      break;
+    case FD_ES0:
+      d = real4 ? 7 : 16;
+      e = real4 ? 2 : 3;
+      [[fallthrough]];
+    case FD_ES:
+    case FD_ESE:
+      flags = (flags & ~CVT_EDIT_F) | CVT_EDIT_E | CVT_EDIT_SCIENTIFIC;
+      if (c->width == 0 && c->desc != FD_ES0) flags |= CVT_EDIT_MINIMAL;
+      break;
+    default:
+      flags &= ~CVT_EDIT_F;
+      break;
+  }
   int s;
-  if (item->type == FOR_TYPE_REAL4) {
+  if (real4) {
     float v;
     memcpy(&v, element_address(item, element), 4);
-    s = cvt_ieee_s_to_text_ex(&v, w, c->scale, d, w, c->exp_digits, flags, field, options);
+    s = cvt_ieee_s_to_text_ex(&v, w, c->scale, d, w, e, flags, field, options);
   } else {
     double v;
     memcpy(&v, element_address(item, element), 8);
-    s = cvt_ieee_t_to_text_ex(&v, w, c->scale, d, w, c->exp_digits, flags, field, options);
+    s = cvt_ieee_t_to_text_ex(&v, w, c->scale, d, w, e, flags, field, options);
   }
   if (s == CVT_OK || s == CVT_NAN || s == CVT_INFINITY) return 0;
   return s == 8 ? FOR_E_INPUT_CONVERSION : FOR_E_OUTPUT_CONVERSION;
@@ -258,6 +280,14 @@ int64_t for__field_width(const for_fmt_cursor *c, const for_item *item) {
       return item->type == FOR_TYPE_INTEGER8 ? 23 : item->type == FOR_TYPE_INTEGER4 ? 12 : 7;
     case FD_F0: case FD_E0: case FD_D0: case FD_G0: case FD_EN0: case FD_ES0:
       return item->type == FOR_TYPE_REAL8 ? 25 : 15;
+    case FD_ES: case FD_ESE:
+      // ES0.d: room for a sign, a digit, the point, d digits and the
+      // exponent, or for "-Infinity".
+      if (c->width == 0) {
+        const int64_t need = 3 + c->digits + (c->exp_digits > 0 ? c->exp_digits + 2 : 4);
+        return need > 9 ? need : 9;
+      }
+      return c->width;
     case FD_L0: return 2;
     case FD_O0: return 2 * item->length + 1 + item->length / 2;
     case FD_Z0: return 2 * item->length;

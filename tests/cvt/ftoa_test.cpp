@@ -389,7 +389,7 @@ TEST(DigitGenerator, StatusesAndSignCodes) {
   EXPECT_EQ(digits_of(__builtin_nanf(""), 9, 4, CVTAS_FIXED).status, CVTAS_DIGITS);
   EXPECT_EQ(digits_of(__builtin_inff(), 9, 4, CVTAS_FIXED).digits, "Infinity");
   EXPECT_EQ(digits_of(__builtin_inff(), 9, 4, CVTAS_FIXED, 3).digits, "Inf");
-  // No room, or the significant-digit mode, which is not provided.
+  // No room, or no mode bit.
   EXPECT_EQ(digits_of(1.0f, 0, 4).status, CVTAS_NO_ROOM);
   EXPECT_EQ(digits_of(__builtin_nanf(""), -3, 4).status, CVTAS_NO_ROOM);
   EXPECT_EQ(digits_of(1.0f, 9, 4, CVTAS_FIXED, 0).status, CVTAS_NO_ROOM);
