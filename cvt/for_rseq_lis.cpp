@@ -97,9 +97,8 @@ void for__ldr_release(for_ldr_state *state) {
 
 extern "C" int32_t for_read_seq_lis(for_stmt_block *block, int32_t unit, uint64_t options,
                                     const uint8_t *descriptors, const void *arguments) {
-  for_stmt *st = for__stmt_begin(block);
-  st->kind = FOR_STMT_READ_SEQ_LIS;
-  int r = for__acquire_lun(unit, &st->lub, FOR_INTENT_READ);
+  for_stmt *st = for__stmt_begin(block, FOR_STMT_READ_SEQ_LIS);
+  int r = for__acquire_unit(unit, &st->lub, FOR_INTENT_READ);
   if (!st->lub) {
     for__stmt_end(st);
     return for__unit_error(unit, options, r);

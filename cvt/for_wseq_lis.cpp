@@ -144,9 +144,8 @@ int32_t transfer(for_stmt *st, const uint8_t *descriptors, const void *arguments
 
 extern "C" int32_t for_write_seq_lis(for_stmt_block *block, int32_t unit, uint64_t options,
                                      const uint8_t *descriptors, const void *arguments) {
-  for_stmt *st = for__stmt_begin(block);
-  st->kind = FOR_STMT_WRITE_SEQ_LIS;
-  int r = for__acquire_lun(unit, &st->lub, FOR_INTENT_WRITE);
+  for_stmt *st = for__stmt_begin(block, FOR_STMT_WRITE_SEQ_LIS);
+  int r = for__acquire_unit(unit, &st->lub, FOR_INTENT_WRITE);
   if (!st->lub) {
     for__stmt_end(st);
     return for__unit_error(unit, options, r);

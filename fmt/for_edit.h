@@ -3,9 +3,34 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "fmt/for_fmt.h"
 #include "rtl/for_stmt.h"
+
+// A editing of an item of n characters.  Output: the whole item right-aligned
+// in blanks, or its first w characters.
+inline void for__edit_a_output(const char *src, int64_t n, char *field, int64_t w) {
+  if (w > n) {
+    memset(field, ' ', static_cast<size_t>(w - n));
+    memcpy(field + (w - n), src, static_cast<size_t>(n));
+  } else if (w > 0) {
+    memcpy(field, src, static_cast<size_t>(w));
+  }
+}
+
+// Input, from a field of w characters whose first `available` (0 <= available
+// <= w) are in the record: an item shorter than the field takes its rightmost
+// characters, a longer one the field followed by blanks.
+inline void for__edit_a_input(char *dst, int64_t n, const char *field, int64_t available, int64_t w) {
+  if (n < w) {
+    const int64_t from = w - n;
+    for (int64_t i = 0; i < n; ++i) dst[i] = from + i < available ? field[from + i] : ' ';
+  } else {
+    if (available > 0) memcpy(dst, field, static_cast<size_t>(available));
+    memset(dst + available, ' ', static_cast<size_t>(n - available));
+  }
+}
 
 // The field width of a descriptor for an item: w, or the default of the
 // item's type for the forms without a width (A: the item's length).

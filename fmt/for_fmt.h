@@ -155,6 +155,8 @@ struct for_fmt_cursor {
                             // item or moved the position
   const uint64_t *operands; // run-time operand slots, or null
   for_recpos *rec;          // positions moved by X, T, TL, TR
+  const struct fmt_plan *plan;  // the pack's plan, or null: decode the bytes
+  uint16_t step;            // with a plan: the step at `current`
 };
 
 // Resets the cursor on a pack for a new statement: level 0, no modes, scale

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "fmt/for_edit.h"
+#include "fmt/for_fmt_plan.h"
 #include "fmt/for_record.h"
 #include "rtl/for_lub.h"
 #include "rtl/for_msg.h"
@@ -85,6 +86,8 @@ int next_output_record(for_stmt *st) {
 
 int next_record(for_stmt *st) { return is_input(st) ? read_record(st) : next_output_record(st); }
 
+// Ends the statement: the last record goes out (WRITE), the unit is
+// released and the deferred status, if any, takes the error path.
 int32_t end_statement(for_stmt *st) {
   for_lub *lub = st->lub;
   int r = 0;
@@ -97,12 +100,16 @@ int32_t end_statement(for_stmt *st) {
       lub->carriage = saved;
       lub->partial_line = r == 0;
     } else {
-      r = for__put_sf(lub);
+      r = for__put_record(lub);
       lub->partial_line = false;
     }
   }
   for__stmt_end(st);
   if (r) return for__io_return(1, r, 0, lub);
+  if (st->deferred == 0 && !is_internal(st)) {
+    for__release_unit(lub);
+    return 0;
+  }
   const int32_t status = for__io_return(1, st->deferred, 0, lub);
   restore_internal_name(st);
   return status;
@@ -110,12 +117,18 @@ int32_t end_statement(for_stmt *st) {
 
 int edit_output(for_stmt *st, const for_item &item, int64_t element) {
   for_fmt_cursor &c = st->fmt;
-  const int64_t w = for__field_width(&c, &item);
+  const bool a = c.desc == FD_A0 || c.desc == FD_A;
+  const int64_t w = a && c.desc == FD_A0 ? item.length : for__field_width(&c, &item);
   if (w <= 0) return 0;
   int r = room(st, w);
   if (r) return r;
   for_recpos &rp = st->lub->rp;
-  r = for__format_value(&item, element, &c, rp.buf + rp.pos, w);
+  if (a && item.type == FOR_TYPE_CHARACTER) {
+    for__edit_a_output(static_cast<const char *>(item.address) + element * item.length, item.length,
+                       rp.buf + rp.pos, w);
+  } else {
+    r = for__format_value(&item, element, &c, rp.buf + rp.pos, w);
+  }
   advance_output(rp, w);
   if (r == FOR_E_OUTPUT_CONVERSION) {
     st->deferred = FOR_E_OUTPUT_CONVERSION;
@@ -126,12 +139,18 @@ int edit_output(for_stmt *st, const for_item &item, int64_t element) {
 
 int edit_input(for_stmt *st, const for_item &item, int64_t element) {
   for_fmt_cursor &c = st->fmt;
-  const int64_t w = for__field_width(&c, &item);
+  const bool a = c.desc == FD_A0 || c.desc == FD_A;
+  const int64_t w = a && c.desc == FD_A0 ? item.length : for__field_width(&c, &item);
   for_recpos &rp = st->lub->rp;
   const char *field = rp.buf + rp.pos;
   int64_t available = rp.pending > 0 ? 0 : rp.end - rp.pos;
   if (available > w) available = w;
   if (available < 0) available = 0;
+  if (a && item.type == FOR_TYPE_CHARACTER) {
+    for__edit_a_input(static_cast<char *>(item.address) + element * item.length, item.length, field, available, w);
+    advance_input(rp, w);
+    return 0;
+  }
   int64_t width = w, consumed = w;
   if (for__is_numeric_desc(c.desc)) {
     // A numeric field ends early at a comma, which is passed over.
@@ -146,15 +165,21 @@ int edit_input(for_stmt *st, const for_item &item, int64_t element) {
   return r;
 }
 
-}  // namespace
-
-uint8_t for__kwbits(uint64_t options) {
-  uint8_t bits = 0;
-  if (options & FOR_OPT_ERR) bits |= FOR_KWB_ERR;
-  if (options & FOR_OPT_END) bits |= FOR_KWB_END;
-  if (options & FOR_OPT_EOR) bits |= FOR_KWB_EOR;
-  return bits;
+// The next descriptor: a data descriptor of a plan is handed out here; the
+// interpreter does everything else.
+inline int next_descriptor(for_stmt *st) {
+  for_fmt_cursor &c = st->fmt;
+  if (const fmt_plan *plan = c.plan) {
+    const fmt_step &s = plan->steps[c.step];
+    if (fmt_is_data_desc(s.desc)) {
+      for__fmt_take_data(&c, s);
+      return 0;
+    }
+  }
+  return for__interp_fmt(st);
 }
+
+}  // namespace
 
 void for__internal_record(for_stmt *st, int64_t index) {
   st->irec_index = index;
@@ -182,6 +207,21 @@ int32_t for__fmt_xfer(for_stmt *st, const uint8_t *d, const void *arguments) {
   const uint8_t *a = static_cast<const uint8_t *>(arguments);
   const bool input = is_input(st);
   for_fmt_cursor &c = st->fmt;
+  // The commonest call whole: a plan's data descriptor followed by the format
+  // end, and one item followed by the list end.  The loop below would take
+  // exactly these steps: the descriptor, the item, its editing, and the end
+  // of the statement because list and format end together.
+  if (const fmt_plan *plan = c.plan; plan && c.repeat < 2) {
+    const fmt_step &s = plan->steps[c.step];
+    if (fmt_is_data_desc(s.desc) && s.repeat < 2 && s.next_is_end && d[0] != FOR_DESC_END &&
+        d[0] != FOR_DESC_NEXT && d[0] != FOR_DESC_SKIP && d[1] != FOR_PASS_ARRAY && d[2] == FOR_DESC_END) {
+      for__fmt_take_data(&c, s);
+      for_item item;
+      if (int e = for__next_item(&d, &a, &item)) return for__fmt_fail(st, e);
+      if (int r = input ? edit_input(st, item, 0) : edit_output(st, item, 0)) return for__fmt_fail(st, r);
+      return end_statement(st);
+    }
+  }
   for_item item;  // filled by for__desc_ret_item before any use
   bool have_item = false;
   int64_t element = 0;
@@ -190,14 +230,14 @@ int32_t for__fmt_xfer(for_stmt *st, const uint8_t *d, const void *arguments) {
     if (c.repeat >= 2) {
       c.repeat -= 1;
       c.width = c.saved_width;
-    } else if (int r = for__interp_fmt(st)) {
+    } else if (int r = next_descriptor(st)) {
       return for__fmt_fail(st, r);
     }
     int r = 0;
     if (fmt_is_data_desc(c.desc)) {
       // The commonest case first: a data descriptor meets the next item.
       if (!have_item) {
-        const int e = for__desc_ret_item(&d, &a, &item);
+        const int e = for__next_item(&d, &a, &item);
         if (e == FOR_DESC_END) return end_statement(st);
         if (e == FOR_DESC_NEXT || (e == 0 && item.count == 0)) {
           // Given back: the next item (or the next call) uses it again.

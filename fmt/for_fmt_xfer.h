@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "rtl/for_lub.h"
 #include "rtl/for_stmt.h"
 
 // Runs the items of one call.  Returns the call's status: 0 when the call's
@@ -15,8 +16,12 @@ int32_t for__fmt_xfer(for_stmt *st, const uint8_t *descriptors, const void *argu
 // the path of for__io_return.
 int32_t for__fmt_fail(for_stmt *st, int error);
 
-// The statement keyword bits of an options word.
-uint8_t for__kwbits(uint64_t options);
+// The statement keyword bits of an options word: ERR (bit 0) and END (bit 1)
+// sit where FOR_KWB_ERR and FOR_KWB_END do; EOR moves down to FOR_KWB_EOR.
+inline uint8_t for__kwbits(uint64_t options) {
+  static_assert(FOR_OPT_ERR == FOR_KWB_ERR && FOR_OPT_END == FOR_KWB_END && FOR_OPT_EOR >> 19 == FOR_KWB_EOR);
+  return static_cast<uint8_t>((options & (FOR_OPT_ERR | FOR_OPT_END)) | ((options & FOR_OPT_EOR) >> 19));
+}
 
 // Points the unit's record positions at record `index` of an internal file.
 void for__internal_record(for_stmt *st, int64_t index);

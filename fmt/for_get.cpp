@@ -33,19 +33,6 @@ int make_room(for_lub *lub) {
   return 0;
 }
 
-// Sets the record positions on the record [start, start + length) of ibuf.
-void deliver(for_lub *lub, int64_t start, int64_t length) {
-  lub->irec_start = start;
-  lub->irec_length = length;
-  lub->irec_offset = lub->ibuf_offset + start;
-  lub->last_was_read = true;
-  lub->recnum += 1;
-  lub->rp = for_recpos{};
-  lub->rp.buf = lub->ibuf + start;
-  lub->rp.size = length;
-  lub->rp.end = length;
-}
-
 }  // namespace
 
 int for__read_input(int fd, char *buffer, int64_t size, int64_t *count, for_lub *lub) {
@@ -80,7 +67,7 @@ int for__get_s(for_lub *lub) {
       const int64_t start = lub->icur;
       lub->icur = at + 1;
       lub->readahead_valid = lub->ivalid > lub->icur;
-      deliver(lub, start, length);
+      for__deliver_record(lub, start, length);
       return 0;
     }
     int r = make_room(lub);
@@ -100,7 +87,7 @@ int for__get_s(for_lub *lub) {
         const int64_t start = lub->icur;
         lub->icur = lub->ivalid;
         lub->readahead_valid = false;
-        deliver(lub, start, length);
+        for__deliver_record(lub, start, length);
         return 0;
       }
       lub->readahead_valid = false;

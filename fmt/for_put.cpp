@@ -41,8 +41,9 @@ int flush_block(for_lub *lub) {
   return for__write_output(lub, lub->bbuf, n);
 }
 
-// Passes a finished record (terminator included) to the file.
-int emit(for_lub *lub, const char *p, int64_t n) {
+}  // namespace
+
+int for__emit_record(for_lub *lub, const char *p, int64_t n) {
   if (!lub->buffered) return write_through(lub, p, n);
   if (!lub->bbuf) {
     const int64_t size = static_cast<int64_t>(lub->buffercount > 0 ? lub->buffercount : 1) *
@@ -65,8 +66,6 @@ int emit(for_lub *lub, const char *p, int64_t n) {
   lub->bbuf_used += n;
   return 0;
 }
-
-}  // namespace
 
 int for__rec_grow(for_recpos *rp, int64_t by) {
   for_lub *lub = rp->owner;
@@ -101,27 +100,7 @@ int for__begin_record(for_lub *lub) {
   return 0;
 }
 
-int for__put_sf(for_lub *lub) {
-  for_recpos &rp = lub->rp;
-  // The record runs to the high-water mark (to the position if nothing was
-  // written); the terminator goes into the room kept after it.
-  int64_t end = rp.hwm >= 0 ? rp.hwm : rp.pos;
-  if (end < rp.start) end = rp.start;
-  char *p = rp.buf + rp.start;
-  int64_t n = end - rp.start;
-  if (lub->carriage != FOR_CC_NONE) {
-    switch (lub->rectype) {
-      case FOR_RT_STREAM_CR: p[n++] = '\r'; break;
-      case FOR_RT_STREAM_CRLF: p[n++] = '\r'; p[n++] = '\n'; break;
-      default: p[n++] = '\n'; break;
-    }
-  }
-  const int64_t touched = rp.pos > rp.start + n ? rp.pos : rp.start + n;
-  if (touched > lub->rbuf_dirty) lub->rbuf_dirty = touched;
-  lub->recnum += 1;
-  lub->last_was_read = false;
-  return emit(lub, p, n);
-}
+int for__put_sf(for_lub *lub) { return for__put_record(lub); }
 
 int for__write_output(for_lub *lub, const char *bytes, int64_t count) {
   const int64_t piece = lub->blocksize > 0 && for__rtl.blocksize > 0 ? lub->blocksize : kMaxPiece;

@@ -3,13 +3,53 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
-struct for_lub;
+#include "rtl/for_lub.h"
 
 // Reads the next record; the unit's rp then describes it (buf, start 0,
 // end = its length).  0, 24 (end of file), 39 (read error, errno saved) or
 // 98 (no memory).  An unterminated last line is still a record.
 int for__get_s(for_lub *lub);
+
+// Makes the record [start, start + length) of the input buffer the unit's
+// current record; the positions are a view of the buffer, nothing is copied.
+inline void for__deliver_record(for_lub *lub, int64_t start, int64_t length) {
+  lub->irec_start = start;
+  lub->irec_length = length;
+  lub->irec_offset = lub->ibuf_offset + start;
+  lub->last_was_read = true;
+  lub->recnum += 1;
+  for_recpos &rp = lub->rp;
+  rp.buf = lub->ibuf + start;
+  rp.size = length;
+  rp.start = 0;
+  rp.pos = 0;
+  rp.hwm = -1;
+  rp.end = length;
+  rp.pending = 0;
+  rp.bounded = false;
+  rp.owner = nullptr;
+}
+
+// for__get_s with its common case inline: a whole line-feed record already
+// in the input buffer.
+inline int for__next_record(for_lub *lub) {
+  const int64_t start = lub->icur;
+  if (start < lub->ivalid && lub->rectype != FOR_RT_STREAM_CR) {
+    const char *base = lub->ibuf;
+    const void *hit = memchr(base + start, '\n', static_cast<size_t>(lub->ivalid - start));
+    if (hit) {
+      const int64_t at = static_cast<const char *>(hit) - base;
+      const int64_t length = at - start - (at > start && base[at - 1] == '\r');
+      lub->icur = at + 1;
+      lub->readahead_valid = lub->ivalid > lub->icur;
+      for__deliver_record(lub, start, length);
+      return 0;
+    }
+  }
+  return for__get_s(lub);
+}
 // One read call (retried when interrupted).  0 or 39.
 int for__read_input(int fd, char *buffer, int64_t size, int64_t *count, for_lub *lub);
 
@@ -18,6 +58,48 @@ int for__read_input(int fd, char *buffer, int64_t size, int64_t *count, for_lub 
 int for__begin_record(for_lub *lub);
 // Ends the current output record and passes it to the file.  0, 38 or 98.
 int for__put_sf(for_lub *lub);
+// Passes a finished record (terminator included) to the file: into the
+// block buffer of a buffered unit, else in write calls.  0 or 38.
+int for__emit_record(for_lub *lub, const char *p, int64_t n);
+
+// Ends the current output record in the record buffer: the record runs to
+// the high-water mark (to the position if nothing was written) and its
+// terminator goes into the room kept after it.  Returns its length with the
+// terminator; *p is its first byte.
+inline int64_t for__end_record(for_lub *lub, char **p) {
+  for_recpos &rp = lub->rp;
+  int64_t end = rp.hwm >= 0 ? rp.hwm : rp.pos;
+  if (end < rp.start) end = rp.start;
+  char *q = rp.buf + rp.start;
+  int64_t n = end - rp.start;
+  if (lub->carriage != FOR_CC_NONE) {
+    switch (lub->rectype) {
+      case FOR_RT_STREAM_CR: q[n++] = '\r'; break;
+      case FOR_RT_STREAM_CRLF: q[n++] = '\r'; q[n++] = '\n'; break;
+      default: q[n++] = '\n'; break;
+    }
+  }
+  const int64_t touched = rp.pos > rp.start + n ? rp.pos : rp.start + n;
+  if (touched > lub->rbuf_dirty) lub->rbuf_dirty = touched;
+  lub->recnum += 1;
+  lub->last_was_read = false;
+  *p = q;
+  return n;
+}
+
+// for__put_sf with its common case inline: a record that fits in the block
+// buffer of a buffered unit is appended to it with one copy.
+inline int for__put_record(for_lub *lub) {
+  char *p;
+  const int64_t n = for__end_record(lub, &p);
+  if (lub->bbuf && lub->buffered && !lub->truncate_next && lub->threshold <= 0 &&
+      lub->bbuf_used + n <= lub->bbuf_size) {
+    memcpy(lub->bbuf + lub->bbuf_used, p, static_cast<size_t>(n));
+    lub->bbuf_used += n;
+    return 0;
+  }
+  return for__emit_record(lub, p, n);
+}
 // Writes bytes to the unit's descriptor in pieces, repeating short writes.
 // 0 or 38 (errno saved).
 int for__write_output(for_lub *lub, const char *bytes, int64_t count);

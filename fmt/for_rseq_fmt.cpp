@@ -1,4 +1,5 @@
 // Formatted sequential READ.
+#include "fmt/for_fmt_plan.h"
 #include "fmt/for_fmt_xfer.h"
 #include "fmt/for_record.h"
 #include "rtl/for_lub.h"
@@ -7,9 +8,8 @@
 
 extern "C" int32_t for_read_seq_fmt(for_stmt_block *block, int32_t unit, uint64_t options,
                                     const uint8_t *descriptors, const void *arguments, const uint8_t *format) {
-  for_stmt *st = for__stmt_begin(block);
-  st->kind = FOR_STMT_READ_SEQ_FMT;
-  int r = for__acquire_lun(unit, &st->lub, FOR_INTENT_READ);
+  for_stmt *st = for__stmt_begin(block, FOR_STMT_READ_SEQ_FMT);
+  int r = for__acquire_unit(unit, &st->lub, FOR_INTENT_READ);
   if (!st->lub) {
     for__stmt_end(st);
     return for__unit_error(unit, options, r);
@@ -20,10 +20,10 @@ extern "C" int32_t for_read_seq_fmt(for_stmt_block *block, int32_t unit, uint64_
   if (!(lub->form & FOR_FORM_FORMATTED) || lub->access == FOR_ACC_DIRECT) return for__fmt_fail(st, 261);
   if (lub->writeonly) return for__fmt_fail(st, FOR_E_READ);
   // Output still held for the unit goes out before it is read.
-  if ((r = for__flush_unit(lub))) return for__fmt_fail(st, r);
-  if ((r = for__get_s(lub))) return for__fmt_fail(st, r);
+  if (lub->bbuf_used > 0 && (r = for__flush_unit(lub))) return for__fmt_fail(st, r);
+  if ((r = for__next_record(lub))) return for__fmt_fail(st, r);
   lub->rp.bounded = true;
-  for__fmt_reset(&st->fmt, format, &lub->rp);
+  for__fmt_start(&st->fmt, format, &lub->rp);
   st->fmt.modes = lub->blank_zero ? FMT_MODE_BZ : FMT_MODE_BN;
   return for__fmt_xfer(st, descriptors, arguments);
 }

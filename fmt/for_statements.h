@@ -100,6 +100,11 @@ int32_t run(std::initializer_list<Item> items, const Item *lead, Start start, Xm
     return start(&block, call.desc, call.block);
   }
   const Item *it = items.begin();
+  if (items.size() == 1 && !lead) {
+    // One item: its slots are the argument block.
+    const uint8_t desc[4] = {it->type, it->mode, FOR_DESC_END, 0};
+    return start(&block, desc, it->slot);
+  }
   call.build(lead, it, items.size() == 1);
   int32_t r = start(&block, call.desc, call.block);
   for (++it; r == 0 && it != items.end(); ++it) {

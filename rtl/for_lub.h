@@ -3,6 +3,7 @@
 #pragma once
 
 #include <pthread.h>
+#include <sys/single_threaded.h>
 
 #include "rtl/for_lock.h"
 
@@ -165,6 +166,34 @@ extern "C" void for__preconnected_units_create(void);
 extern "C" int for__acquire_lun(int64_t unit, for_lub **out, int32_t intent);
 extern "C" void for__release_lun(int64_t unit);
 void for__release(for_lub *lub);
+
+// The unit lookup of every transfer statement.  While the process has one
+// thread, an open unit of the direct range that no statement holds is found
+// by its index and taken with a few stores; everything else (a first use, a
+// held unit, a unit being deleted, another thread) takes for__acquire_lun.
+inline int for__acquire_unit(int64_t unit, for_lub **out, int32_t intent) {
+  const uint64_t index = static_cast<uint64_t>(unit + 6);
+  if (index < static_cast<uint64_t>(FOR_LUB_DIRECT) && __libc_single_threaded) {
+    for_lub *lub = for__lub_table[index].head;
+    if (lub && lub->unit == unit && lub->open && !lub->held && !lub->being_deleted && lub->mutex.word == 0) {
+      lub->mutex.word = 1;
+      // Nothing the lock guards may be touched before the word is set.
+      __atomic_signal_fence(__ATOMIC_SEQ_CST);
+      lub->held = true;
+      lub->owner = pthread_self();
+      *out = lub;
+      return 0;
+    }
+  }
+  return for__acquire_lun(unit, out, intent);
+}
+
+// Releases a unit held by a statement (for__release, inline).
+inline void for__release_unit(for_lub *lub) {
+  if (!lub || !lub->held) return;
+  lub->held = false;
+  for__unlock(&lub->mutex);
+}
 // The block of a unit, or null; no lock taken.
 for_lub *for__find_lub(int64_t unit);
 

@@ -151,11 +151,7 @@ extern "C" int for__acquire_lun(int64_t unit, for_lub **out, int32_t intent) {
   return 0;
 }
 
-void for__release(for_lub *lub) {
-  if (!lub || !lub->held) return;
-  lub->held = false;
-  for__unlock(&lub->mutex);
-}
+void for__release(for_lub *lub) { for__release_unit(lub); }
 
 extern "C" void for__release_lun(int64_t unit) { for__release(for__find_lub(unit)); }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 #include "fmt/for_fmt.h"
@@ -32,8 +33,10 @@ enum for_stmt_kind : uint8_t {
 // Marks word[0] of a statement block while its statement is under way.
 constexpr uint64_t FOR_STMT_ACTIVE = 0x544156'4F53544DULL;
 
-// Every member but the format cursor has its initial value here; the cursor
-// is set up by for__fmt_reset when the statement has a format.
+// The members every statement uses have their initial values here; the rest
+// belong to some kinds of statement only and are set by their start calls
+// (the format cursor by for__fmt_reset, an internal file's variable by the
+// internal start, the list-directed output state by its first record).
 struct for_stmt {
   uint64_t active = FOR_STMT_ACTIVE;  // FOR_STMT_ACTIVE while the statement runs
   for_lub *lub = nullptr;     // the unit held by the statement
@@ -42,23 +45,24 @@ struct for_stmt {
   int32_t deferred = 0;       // deferred status (63), reported at the end
   for_fmt_cursor fmt;         // format cursor (formatted statements)
   // Internal files: the variable and its records.
-  char *ivar = nullptr;
-  int64_t ivar_length = 0;    // total bytes of the variable
-  int64_t irec_length = 0;    // bytes of one record (element)
-  int64_t irec_index = 0;     // current record, 0-based
+  char *ivar;
+  int64_t ivar_length;        // total bytes of the variable
+  int64_t irec_length;        // bytes of one record (element)
+  int64_t irec_index;         // current record, 0-based
   // List-directed output state.
-  int64_t lis_remaining = 0;  // columns left in the current record
-  bool lis_leading_blank = false;  // set at the start of every record
-  uint8_t lis_prev_type = 0;  // type code of the previous item, 0 at start
+  int64_t lis_remaining;      // columns left in the current record
+  bool lis_leading_blank;     // set at the start of every record
+  uint8_t lis_prev_type;      // type code of the previous item, 0 at start
 };
 static_assert(sizeof(for_stmt) <= sizeof(for_stmt_block), "statement state exceeds the block");
 static_assert(alignof(for_stmt) <= alignof(uint64_t), "statement state alignment");
 
 // The statement state inside a caller's block.  Start calls construct it;
 // item calls find it there.
-inline for_stmt *for__stmt_begin(for_stmt_block *block) {
-  // Default-initialised, so the large cursor is not cleared for nothing.
+inline for_stmt *for__stmt_begin(for_stmt_block *block, uint8_t kind) {
+  // Default-initialised: only the members every statement uses are set.
   for_stmt *st = new (static_cast<void *>(block)) for_stmt;
+  st->kind = kind;
   st->fmt.current = nullptr;
   return st;
 }
@@ -71,6 +75,37 @@ inline void for__stmt_end(for_stmt *st) { st->active = 0; }
 // filled for an item, FOR_DESC_END or FOR_DESC_NEXT for the control entries
 // (entries of code 65 are skipped), or 48 for an unknown passing mode.
 int for__desc_ret_item(const uint8_t **descriptors, const uint8_t **arguments, for_item *out);
+
+// for__desc_ret_item with its commonest entries inline: a character value by
+// length and address, and a four-byte value in its slot.
+inline int for__next_item(const uint8_t **descriptors, const uint8_t **arguments, for_item *out) {
+  const uint8_t type = (*descriptors)[0], mode = (*descriptors)[1];
+  if (type == FOR_TYPE_CHARACTER && mode == FOR_PASS_LENADDR) {
+    int64_t length;
+    void *address;
+    memcpy(&length, *arguments, 8);
+    memcpy(&address, *arguments + 8, 8);
+    *descriptors += 2;
+    *arguments += 16;
+    out->type = type;
+    out->mode = mode;
+    out->address = address;
+    out->length = length < 0 ? 0 : length;
+    out->count = 1;
+    return 0;
+  }
+  if ((type == FOR_TYPE_REAL4 || type == FOR_TYPE_INTEGER4) && mode == FOR_PASS_VALUE) {
+    out->type = type;
+    out->mode = mode;
+    out->address = const_cast<uint8_t *>(*arguments);
+    out->length = 4;
+    out->count = 1;
+    *descriptors += 2;
+    *arguments += 8;
+    return 0;
+  }
+  return for__desc_ret_item(descriptors, arguments, out);
+}
 
 // Size in bytes of one element of a type code, 0 when unknown.
 int64_t for__type_size(uint8_t type);

@@ -242,7 +242,7 @@ TEST(FormatInterpreter, ModesAndScaleFactor) {
   EXPECT_EQ(c.modes | c.rounding | c.decimal, 0);
   EXPECT_EQ(c.scale, 0);
   EXPECT_EQ(c.level, 0);
-  EXPECT_EQ(c.current, modes.pack);
+  EXPECT_EQ(c.base, modes.pack);
 }
 
 TEST(FormatInterpreter, DigitsAndDecodedOperands) {
@@ -580,7 +580,7 @@ TEST(FormatInterpreter, GroupsWithoutEffectDoNotSpin) {
 TEST(FormatInterpreter, StatementForm) {
   for_stmt_block block;
   block.word[0] = 0;
-  for_stmt *st = for__stmt_begin(&block);
+  for_stmt *st = for__stmt_begin(&block, FOR_STMT_WRITE_INT_FMT);
   for__fmt_reset(&st->fmt, for_pack_3F10_4, nullptr);
   ASSERT_EQ(for__interp_fmt(st), 0);
   EXPECT_EQ(st->fmt.desc, FD_F);
