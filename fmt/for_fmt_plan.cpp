@@ -1,6 +1,7 @@
 // The plans of flat format packs, made on first use and kept for the run.
 #include "fmt/for_fmt_plan.h"
 
+#include <link.h>
 #include <string.h>
 #include <sys/single_threaded.h>
 
@@ -9,6 +10,38 @@
 namespace {
 
 constexpr int kProbes = 4;
+
+// The read-only loadable segments of the program itself (the first object
+// dl_iterate_phdr reports), found once.
+struct image_range {
+  uintptr_t from, to;
+};
+image_range read_only[8];
+int read_only_count = -1;
+
+int note_segments(struct dl_phdr_info *info, size_t, void *) {
+  read_only_count = 0;
+  for (int i = 0; i < info->dlpi_phnum && read_only_count < 8; ++i) {
+    const ElfW(Phdr) &ph = info->dlpi_phdr[i];
+    if (ph.p_type != PT_LOAD || (ph.p_flags & PF_W)) continue;
+    const uintptr_t from = info->dlpi_addr + ph.p_vaddr;
+    read_only[read_only_count++] = {from, from + ph.p_memsz};
+  }
+  return 1;  // the program comes first; the libraries are not needed
+}
+
+// Whether [p, p + n) lies in a read-only segment of the program: compiled
+// code keeps its packs there, and such bytes never change.
+bool in_read_only_image(const uint8_t *p, size_t n) {
+  if (read_only_count < 0) {
+    dl_iterate_phdr(note_segments, nullptr);
+    if (read_only_count < 0) read_only_count = 0;
+  }
+  const uintptr_t a = reinterpret_cast<uintptr_t>(p);
+  for (int i = 0; i < read_only_count; ++i)
+    if (a >= read_only[i].from && a + n <= read_only[i].to) return true;
+  return false;
+}
 
 // Decodes a flat pack into the plan; false when the pack cannot have one.
 // Only items the interpreter would take without a word are accepted, so
@@ -26,9 +59,14 @@ bool build(fmt_plan &plan, const uint8_t *pack) {
     if (s.next - pack > fmt_plan::kMaxBytes) return false;
     if (n > 0) plan.steps[n - 1].next_is_end = s.desc == FD_END;
     if (s.desc == FD_END) {
+      if (s.next - pack < 8) return false;  // shorter than a start and an end
       plan.count = static_cast<uint16_t>(n + 1);
       plan.bytes = static_cast<uint16_t>(s.next - pack);
+      const fmt_step &first = plan.steps[1];
+      plan.single_a = n == 2 && plan.steps[0].desc == FD_START && (first.desc == FD_A0 || first.desc == FD_A) &&
+                      first.repeat < 2;
       memcpy(plan.copy, pack, plan.bytes);
+      plan.constant = in_read_only_image(pack, plan.bytes);
       plan.pack = pack;
       return true;
     }

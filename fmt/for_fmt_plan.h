@@ -31,6 +31,9 @@ struct fmt_plan {
   const uint8_t *pack;            // the pack's address
   uint16_t bytes;                 // its length, format end included
   uint16_t count;                 // steps, format end included
+  bool single_a;                  // (A) or (Aw): one A descriptor, repeat 1
+  bool constant;                  // the pack lies in the program's read-only
+                                  // image: its bytes cannot change
   uint8_t copy[kMaxBytes];        // its bytes when the plan was made
   fmt_step steps[kMaxSteps];
 };
@@ -72,25 +75,29 @@ inline size_t for__fmt_plan_slot(const uint8_t *pack) {
 // words are compared in order and the walk stops at the first difference:
 // while they agree the pack has the planned items, so no read leaves it.
 inline bool for__fmt_plan_unchanged(const fmt_plan &plan, const uint8_t *pack) {
-  int64_t i = 0;
-  for (; i + 8 <= plan.bytes; i += 8) {
-    uint64_t a, b;
+  // Every pack holds at least a start and an end: 8 bytes.  The last word
+  // is read from the end, overlapping the words before it.
+  const int64_t last = plan.bytes - 8;
+  uint64_t a, b;
+  memcpy(&a, pack, 8);
+  memcpy(&b, plan.copy, 8);
+  if (a != b) return false;
+  for (int64_t i = 8; i < last; i += 8) {
     memcpy(&a, pack + i, 8);
     memcpy(&b, plan.copy + i, 8);
     if (a != b) return false;
   }
-  if (i == plan.bytes) return true;
-  uint32_t a, b;
-  memcpy(&a, pack + i, 4);
-  memcpy(&b, plan.copy + i, 4);
+  memcpy(&a, pack + last, 8);
+  memcpy(&b, plan.copy + last, 8);
   return a == b;
 }
 
 // The plan lookup of every formatted statement: a pack met before is found
 // in its home slot; everything else takes the out-of-line search.
-inline const fmt_plan *for__fmt_plan_of(const uint8_t *pack) {
+[[gnu::always_inline]] inline const fmt_plan *for__fmt_plan_of(const uint8_t *pack) {
   const fmt_plan &home = for__fmt_plans[for__fmt_plan_slot(pack)];
-  if (home.pack == pack && __libc_single_threaded && for__fmt_plan_unchanged(home, pack)) return &home;
+  if (home.pack == pack && __libc_single_threaded && (home.constant || for__fmt_plan_unchanged(home, pack)))
+    return &home;
   return for__fmt_plan(pack);
 }
 

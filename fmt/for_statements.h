@@ -90,8 +90,10 @@ struct Call {
   }
 };
 
+// Inline, so that each statement's item list is known where it is issued:
+// a one-item statement becomes one start call with its own slots.
 template <typename Start, typename Xmit>
-int32_t run(std::initializer_list<Item> items, const Item *lead, Start start, Xmit xmit) {
+[[gnu::always_inline]] inline int32_t run(std::initializer_list<Item> items, const Item *lead, Start start, Xmit xmit) {
   for_stmt_block block;
   block.word[0] = 0;
   Call call;
@@ -116,14 +118,14 @@ int32_t run(std::initializer_list<Item> items, const Item *lead, Start start, Xm
 
 }  // namespace detail
 
-inline int32_t write_fmt(int32_t unit, uint64_t options, const uint8_t *pack, std::initializer_list<Item> items) {
+[[gnu::always_inline]] inline int32_t write_fmt(int32_t unit, uint64_t options, const uint8_t *pack, std::initializer_list<Item> items) {
   return detail::run(
       items, nullptr,
       [&](for_stmt_block *b, const uint8_t *d, const void *a) { return for_write_seq_fmt(b, unit, options, d, a, pack); },
       for_write_seq_fmt_xmit);
 }
 
-inline int32_t read_fmt(int32_t unit, uint64_t options, const uint8_t *pack, std::initializer_list<Item> items) {
+[[gnu::always_inline]] inline int32_t read_fmt(int32_t unit, uint64_t options, const uint8_t *pack, std::initializer_list<Item> items) {
   return detail::run(
       items, nullptr,
       [&](for_stmt_block *b, const uint8_t *d, const void *a) { return for_read_seq_fmt(b, unit, options, d, a, pack); },
@@ -131,7 +133,7 @@ inline int32_t read_fmt(int32_t unit, uint64_t options, const uint8_t *pack, std
 }
 
 // Internal files: the character variable is the record.
-inline int32_t write_internal(char *var, int64_t length, uint64_t options, const uint8_t *pack,
+[[gnu::always_inline]] inline int32_t write_internal(char *var, int64_t length, uint64_t options, const uint8_t *pack,
                               std::initializer_list<Item> items) {
   const Item lead = chars(var, length);
   return detail::run(
@@ -140,7 +142,7 @@ inline int32_t write_internal(char *var, int64_t length, uint64_t options, const
       for_write_int_fmt_xmit);
 }
 
-inline int32_t read_internal(const char *var, int64_t length, uint64_t options, const uint8_t *pack,
+[[gnu::always_inline]] inline int32_t read_internal(const char *var, int64_t length, uint64_t options, const uint8_t *pack,
                              std::initializer_list<Item> items) {
   const Item lead = chars(var, length);
   return detail::run(
@@ -149,14 +151,14 @@ inline int32_t read_internal(const char *var, int64_t length, uint64_t options, 
       for_read_int_fmt_xmit);
 }
 
-inline int32_t read_lis(int32_t unit, uint64_t options, std::initializer_list<Item> items) {
+[[gnu::always_inline]] inline int32_t read_lis(int32_t unit, uint64_t options, std::initializer_list<Item> items) {
   return detail::run(
       items, nullptr,
       [&](for_stmt_block *b, const uint8_t *d, const void *a) { return for_read_seq_lis(b, unit, options, d, a); },
       for_read_seq_lis_xmit);
 }
 
-inline int32_t write_lis(int32_t unit, uint64_t options, std::initializer_list<Item> items) {
+[[gnu::always_inline]] inline int32_t write_lis(int32_t unit, uint64_t options, std::initializer_list<Item> items) {
   return detail::run(
       items, nullptr,
       [&](for_stmt_block *b, const uint8_t *d, const void *a) { return for_write_seq_lis(b, unit, options, d, a); },

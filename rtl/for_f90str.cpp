@@ -32,6 +32,22 @@ bool overlaps(const char *p, int64_t np, const char *q, int64_t nq) {
   return a < b + static_cast<uintptr_t>(nq) && b < a + static_cast<uintptr_t>(np);
 }
 
+// Equality of two values of the same length up to 8 characters, the
+// keyword tests of a program: two overlapping words from each end.
+bool equal_short(const char *a, const char *b, int64_t n) {
+  if (n >= 4) {
+    uint32_t a0, b0, a1, b1;
+    memcpy(&a0, a, 4);
+    memcpy(&b0, b, 4);
+    memcpy(&a1, a + n - 4, 4);
+    memcpy(&b1, b + n - 4, 4);
+    return a0 == b0 && a1 == b1;
+  }
+  for (int64_t i = 0; i < n; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
 }  // namespace
 
 extern "C" void for_cpystr(char *target, int64_t target_length, const char *source, int64_t source_length,
@@ -46,8 +62,10 @@ extern "C" void for_cpystr(char *target, int64_t target_length, const char *sour
   }
 }
 
-extern "C" int32_t for_cpstr(const char *a, int64_t a_length, const char *b, int64_t b_length,
-                             int32_t relation) {
+namespace {
+
+[[gnu::noinline]] int32_t compare_related(const char *a, int64_t a_length, const char *b, int64_t b_length,
+                                         int32_t relation) {
   const int c = compare_blank_extended(reinterpret_cast<const unsigned char *>(a), a_length,
                                        reinterpret_cast<const unsigned char *>(b), b_length);
   switch (relation) {
@@ -61,6 +79,16 @@ extern "C" int32_t for_cpstr(const char *a, int64_t a_length, const char *b, int
       for__issue_diagnostic(FOR_E_INTERNAL, 2, __FILE__, __LINE__);
       return 0;
   }
+}
+
+}  // namespace
+
+extern "C" int32_t for_cpstr(const char *a, int64_t a_length, const char *b, int64_t b_length,
+                             int32_t relation) {
+  if (a_length == b_length && a_length >= 0 && a_length <= 8 &&
+      (relation == FOR_REL_EQ || relation == FOR_REL_NE))
+    return equal_short(a, b, a_length) == (relation == FOR_REL_EQ);
+  return compare_related(a, a_length, b, b_length, relation);
 }
 
 extern "C" int32_t for_cpstr_eq(const char *a, int64_t na, const char *b, int64_t nb) {

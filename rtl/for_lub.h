@@ -142,7 +142,25 @@ struct for_lub {
 
   bool in_lf_table;
   for_lub *lf_next;         // line-feed sharing table membership
+
+  uint8_t fast;             // FOR_FAST_*: set when the unit is connected
 };
+
+// What the statement fast paths may rely on for the whole connection (these
+// settings are fixed when the unit is connected):
+// read: formatted, not direct access, readable, line-feed records;
+// write: also block-buffered without threshold, records ended by a line feed.
+constexpr uint8_t FOR_FAST_READ = 1;
+constexpr uint8_t FOR_FAST_WRITE = 2;
+inline uint8_t for__fast_paths(const for_lub *lub) {
+  if (!(lub->form & FOR_FORM_FORMATTED) || lub->access == FOR_ACC_DIRECT) return 0;
+  const bool line_feed = lub->rectype != FOR_RT_STREAM_CR && lub->rectype != FOR_RT_STREAM_CRLF;
+  uint8_t fast = 0;
+  if (!lub->writeonly && lub->rectype != FOR_RT_STREAM_CR) fast |= FOR_FAST_READ;
+  if (!lub->readonly && lub->buffered && lub->threshold <= 0 && lub->carriage != FOR_CC_NONE && line_feed)
+    fast |= FOR_FAST_WRITE;
+  return fast;
+}
 
 // The unit table: 627 slots; units -6..99 have slots of their own.
 constexpr int FOR_LUB_SLOTS = 627;
@@ -169,21 +187,27 @@ void for__release(for_lub *lub);
 
 // The unit lookup of every transfer statement.  While the process has one
 // thread, an open unit of the direct range that no statement holds is found
-// by its index and taken with a few stores; everything else (a first use, a
-// held unit, a unit being deleted, another thread) takes for__acquire_lun.
-inline int for__acquire_unit(int64_t unit, for_lub **out, int32_t intent) {
+// by its index and taken with a few stores; null for everything else (a
+// first use, a held unit, a unit being deleted, another thread), which
+// for__acquire_lun handles.
+inline for_lub *for__take_unit(int64_t unit) {
   const uint64_t index = static_cast<uint64_t>(unit + 6);
-  if (index < static_cast<uint64_t>(FOR_LUB_DIRECT) && __libc_single_threaded) {
-    for_lub *lub = for__lub_table[index].head;
-    if (lub && lub->unit == unit && lub->open && !lub->held && !lub->being_deleted && lub->mutex.word == 0) {
-      lub->mutex.word = 1;
-      // Nothing the lock guards may be touched before the word is set.
-      __atomic_signal_fence(__ATOMIC_SEQ_CST);
-      lub->held = true;
-      lub->owner = pthread_self();
-      *out = lub;
-      return 0;
-    }
+  if (index >= static_cast<uint64_t>(FOR_LUB_DIRECT) || !__libc_single_threaded) return nullptr;
+  for_lub *lub = for__lub_table[index].head;
+  if (!lub || lub->unit != unit || !lub->open || lub->held || lub->being_deleted || lub->mutex.word != 0)
+    return nullptr;
+  lub->mutex.word = 1;
+  // Nothing the lock guards may be touched before the word is set.
+  __atomic_signal_fence(__ATOMIC_SEQ_CST);
+  lub->held = true;
+  lub->owner = pthread_self();
+  return lub;
+}
+
+inline int for__acquire_unit(int64_t unit, for_lub **out, int32_t intent) {
+  if (for_lub *lub = for__take_unit(unit)) {
+    *out = lub;
+    return 0;
   }
   return for__acquire_lun(unit, out, intent);
 }

@@ -113,6 +113,7 @@ int finish_connection(const for_open_kw *kw, for_lub *lub) {
       lub->access != FOR_ACC_APPEND)
     lub->truncate_next = true;
   lub->recnum = 1;
+  lub->fast = for__fast_paths(lub);
   lub->open = true;
   for__rtl.exit_armed = true;
   return 0;
