@@ -193,9 +193,9 @@ void for__release(for_lub *lub);
 inline for_lub *for__take_unit(int64_t unit) {
   const uint64_t index = static_cast<uint64_t>(unit + 6);
   if (index >= static_cast<uint64_t>(FOR_LUB_DIRECT) || !__libc_single_threaded) return nullptr;
+  // A direct slot holds blocks of its own unit only.
   for_lub *lub = for__lub_table[index].head;
-  if (!lub || lub->unit != unit || !lub->open || lub->held || lub->being_deleted || lub->mutex.word != 0)
-    return nullptr;
+  if (!lub || !lub->open || lub->held || lub->being_deleted) return nullptr;
   lub->mutex.word = 1;
   // Nothing the lock guards may be touched before the word is set.
   __atomic_signal_fence(__ATOMIC_SEQ_CST);
