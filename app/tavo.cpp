@@ -33,6 +33,32 @@ constexpr uint64_t OPTS_END = FOR_OPTS_PROGRAM_END;
 // "(I4)": case numbers from 1000 to 9999 keep all their digits.
 alignas(4) const uint8_t pack_I4[] = {54, 0, 0, 0, 36, 0, 0, 0, 1, 0, 0, 0, 4, 0, 0, 0, 55, 0, 0, 0};
 
+// The manifest's packs, as the run-time's format compiler emits them (every
+// item in its 12-byte form).  "(ES0.8)": the sweep value with 9 significant
+// digits, which read back to the same single-precision value; it is written
+// into SWEEPTEXT and its trailing blanks dropped.  "(A,',',A,',',A,',',A)":
+// the line from its four texts.
+alignas(4) const uint8_t pack_ES0_8[] = {
+    1,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // start
+    50, 0, 0, 8, 1, 0, 0, 0, 0, 0, 0, 0,  // ES0.8
+    2,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // end
+};
+alignas(4) const uint8_t pack_manifest_line[] = {
+    1,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // start
+    19, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0,  // A
+    28, 0, 1, 0, ',', 0, 0, 0,            // ','
+    19, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0,  // A
+    28, 0, 1, 0, ',', 0, 0, 0,            // ','
+    19, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0,  // A
+    28, 0, 1, 0, ',', 0, 0, 0,            // ','
+    19, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0,  // A
+    2,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // end
+};
+
+// The manifest's unit, and the letters of the six quantities by selector.
+constexpr int32_t kManifestUnit = 97;
+const char kQuantity[] = "UVWPQR";
+
 // Program variables (static storage, blank-padded character fields).
 char CTYPE[1];
 char RCFILENAME[kNameField];
@@ -42,6 +68,7 @@ int32_t JOBLEN;
 char CFILE[12];
 char NEWRCNAME[kNewNameField];
 int32_t NEWLEN;                 // used length of NEWRCNAME
+int32_t DIGITS;                 // digits of the case number at the start of CFILE
 char CMNT[kLine];
 int32_t NARGS;
 int32_t SELECTOR;               // 1..6
@@ -53,6 +80,10 @@ float VAC[3];
 float YAW, PITCH, ROLL;
 float FLIGHT[6];                // velocity components, then rotation rates
 float SWEEP_START, SWEEP_END, SWEEP_STEP;
+int32_t CASES;                  // number of cases the sweep writes
+char MANIFEST[kArgMax + 1];     // TAVO_MANIFEST; a longer name fails at OPEN
+int32_t MANIFESTLEN;            // 0: no manifest
+char SWEEPTEXT[24];             // the sweep value as the manifest shows it
 bool OUTPUT_CONVERSION_FAILED;  // a rewritten value did not fit its field
 
 const char kAttitude[4][51] = {
@@ -61,6 +92,10 @@ const char kAttitude[4][51] = {
     "??? to be performed in body axes to use the    ???",
     "??? stability derivative utility               ???",
 };
+
+// Only the blank itself (code 32), as the blank-extended comparison with the
+// empty text has it.
+bool is_blank_at(const char *c) { return for_cpstr(c, 1, "", 0, FOR_REL_EQ) != 0; }
 
 bool starts_with(const char *keyword, int32_t length) {
   return for_cpstr(CMNT, length, keyword, length, FOR_REL_EQ) != 0;
@@ -121,10 +156,11 @@ const char *const kUsage[] = {
     "Environment:",
     "  FORT_BUFFERED=yes          write the generated files in blocks (faster)",
     "  FOR_DISABLE_STACK_TRACE=1  diagnostics without the traceback",
-    "  TAVO_MANIFEST=FILE         list each complete case: file, quantity, value",
+    "  TAVO_MANIFEST=FILE         list each complete file: case, name, quantity,",
+    "                             sweep value",
     "",
-    "Exit status: 0 done, 2 refused, 63 a value did not fit its field, else the",
-    "run-time error number.  See man tavo.",
+    "Exit status: 0 done, 2 refused, 63 a value did not fit its field, 1 after",
+    "SIGINT or SIGTERM, else the run-time error number.  See man tavo.",
 };
 
 bool argument_is(const char *arg, int32_t arg_length, const char *text) {
@@ -253,11 +289,11 @@ void read_sweep() {
 // NEWRCNAME = JOB(1:JOBLEN) // the case number's digits // "TAVO.inp".
 void case_name(int32_t number) {
   const uint8_t *pack = number < 10 ? for_pack_I1 : number < 100 ? for_pack_I2 : number < 1000 ? for_pack_I3 : pack_I4;
-  const int32_t digits = number < 10 ? 1 : number < 100 ? 2 : number < 1000 ? 3 : 4;
+  DIGITS = number < 10 ? 1 : number < 100 ? 2 : number < 1000 ? 3 : 4;
   note(forio::write_internal(CFILE, sizeof CFILE, OPTS, pack, {value(number)}));
-  const for_strpair parts[3] = {{JOB, JOBLEN}, {CFILE, digits}, {"TAVO.inp", 8}};
+  const for_strpair parts[3] = {{JOB, JOBLEN}, {CFILE, DIGITS}, {"TAVO.inp", 8}};
   for_concat(parts, 3, NEWRCNAME, kNewNameField);
-  NEWLEN = JOBLEN + digits + 8;
+  NEWLEN = JOBLEN + DIGITS + 8;
 }
 
 // Walks the sweep with the loop's own arithmetic before anything is written:
@@ -278,11 +314,63 @@ void check_sweep() {
     ++cases;
   }
   if (cases > 9999) refuse(" ??? tavo: the sweep would write more than 9999 files ???");
-  for (int32_t number = 1; number <= cases; ++number) {
+  CASES = static_cast<int32_t>(cases);
+  for (int32_t number = 1; number <= CASES; ++number) {
     case_name(number);
     if (for__same_file(NEWRCNAME, NEWLEN, RCFILENAME, RCLEN))
       refuse(" ??? tavo: a generated file would overwrite the control file ???");
   }
+}
+
+// ---- Manifest -------------------------------------------------------------
+
+// TAVO_MANIFEST names the manifest; unset, empty or blank means none.  Its
+// trailing blanks would be dropped by OPEN, so they do not count.
+void read_manifest_name() {
+  int32_t length = 0;
+  for_getenv("TAVO_MANIFEST", MANIFEST, &length, 13, sizeof MANIFEST);
+  MANIFESTLEN = lenstr(MANIFEST, sizeof MANIFEST);
+}
+
+// The manifest may be neither the control file nor any file of the sweep.
+void check_manifest() {
+  if (MANIFESTLEN == 0) return;
+  bool clash = for__same_file(MANIFEST, MANIFESTLEN, RCFILENAME, RCLEN);
+  for (int32_t number = 1; !clash && number <= CASES; ++number) {
+    case_name(number);
+    clash = for__same_file(MANIFEST, MANIFESTLEN, NEWRCNAME, NEWLEN);
+  }
+  if (clash) refuse(" ??? tavo: the manifest would overwrite the control file or a generated file ???");
+}
+
+// Opened only once every check has passed, so that a refused run leaves an
+// earlier manifest as it was.  Unbuffered whatever FORT_BUFFERED says: each
+// line is one write, on disk before the next case starts.  The header, the
+// first record written, truncates an existing file after it.
+void open_manifest() {
+  if (MANIFESTLEN == 0) return;
+  const uint8_t keywords[] = {FOR_KW_KIND_CHAR, 4, FOR_KW_FILE,     0, FOR_KW_KIND_CHAR, 4, FOR_KW_STATUS, 0,
+                              FOR_KW_KIND_CHAR, 4, FOR_KW_BUFFERED, 0, FOR_KW_KIND_END,  0, 0,             0};
+  const uint64_t args[] = {static_cast<uint64_t>(MANIFESTLEN), forio::address_slot(MANIFEST),
+                           7, forio::address_slot("unknown"), 2, forio::address_slot("NO")};
+  for_stmt_block block;
+  block.word[0] = 0;
+  for_open(&block, kManifestUnit, OPTS, keywords, args);
+  forio::write_fmt(kManifestUnit, OPTS, for_pack_A, {chars("case,file,quantity,sweep")});
+}
+
+// One line for a case whose file is complete and closed: the case number's
+// digits, still in CFILE from naming the file, the name as OPEN used it
+// (without the leading blanks it drops), the quantity and the sweep value.
+void record_case(float sweep) {
+  if (MANIFESTLEN == 0) return;
+  forio::write_internal(SWEEPTEXT, sizeof SWEEPTEXT, OPTS, pack_ES0_8, {value(sweep)});
+  const int32_t n = lenstr(SWEEPTEXT, sizeof SWEEPTEXT);
+  int32_t first = 0;
+  while (first < NEWLEN && is_blank_at(NEWRCNAME + first)) ++first;
+  forio::write_fmt(kManifestUnit, OPTS, pack_manifest_line,
+                   {chars(CFILE, DIGITS), chars(NEWRCNAME + first, NEWLEN - first),
+                    chars(kQuantity + SELECTOR - 1, 1), chars(SWEEPTEXT, n)});
 }
 
 // ---- Generation -----------------------------------------------------------
@@ -340,6 +428,7 @@ void generate() {
     copy_control_file(sweep);
     forio::close(98, OPTS);
     forio::close(99, OPTS);
+    record_case(sweep);
   }
 }
 
@@ -355,5 +444,8 @@ extern "C" void MAIN__(void) {
   scan_control_file();
   read_sweep();
   check_sweep();
+  read_manifest_name();
+  check_manifest();
+  open_manifest();
   generate();
 }

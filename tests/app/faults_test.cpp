@@ -22,6 +22,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -526,13 +527,20 @@ TEST(Faults, TooManyOpenFiles) {
 // A large control file and many cases, interrupted once the first files
 // exist: the cases before the current one are exactly what a complete run
 // writes for them, and the current one is a beginning of its file.
-TEST(Faults, SigintInTheMiddleOfASweep) {
+// A rotation-rate control file of 3000 more lines, long enough for a signal
+// to land in the middle of a case.
+std::string long_control() {
   std::string control = "T\nNROTOR\n 1\nSFRAME\n 1\nU\n 0 0 0 0 0 0\n";
   char line[128];
   for (int i = 0; i < 3000; ++i) {
     snprintf(line, sizeof line, "FILL %06d %s", i, std::string(88, static_cast<char>('a' + i % 26)).c_str());
     control += std::string(line) + "\n";
   }
+  return control;
+}
+
+TEST(Faults, SigintInTheMiddleOfASweep) {
+  const std::string control = long_control();
   TempDir dir;
   testkit::write_file(dir / "c.inp", control);
   Launch l;
@@ -571,6 +579,49 @@ TEST(Faults, SigintInTheMiddleOfASweep) {
       EXPECT_EQ(got, want.substr(0, got.size())) << name << " is not a beginning of its file";
     }
   }
+}
+
+// Killed outright while the fourth file is being written, with the generated
+// files block-buffered: the manifest, never buffered, lists every case
+// finished before the current one, and each file it lists is whole.
+TEST(Faults, ManifestAfterSigkill) {
+  const std::string control = long_control();
+  TempDir dir;
+  testkit::write_file(dir / "c.inp", control);
+  Launch l;
+  l.args = {"4", "c", "j", "1.", "400.", "1."};
+  l.cwd = dir.path();
+  l.env = {{"FORT_BUFFERED", "yes"}, {"TAVO_MANIFEST", "m.csv"}};
+  bool sent = false;
+  l.watch = [&](pid_t pid) {
+    struct stat st;
+    if (!sent && stat((dir / "j4TAVO.inp").c_str(), &st) == 0 && st.st_size > 0) {
+      kill(pid, SIGKILL);
+      sent = true;
+    }
+  };
+  Result r = launch(l);
+  ASSERT_TRUE(sent);
+  EXPECT_EQ(r.signal, SIGKILL);
+  int last = 0;
+  while (testkit::file_exists(dir / ("j" + std::to_string(last + 1) + "TAVO.inp"))) ++last;
+  ASSERT_LT(last, 400) << "the run ended before the signal";
+
+  TempDir whole;
+  testkit::write_file(whole / "c.inp", control);
+  ASSERT_EQ(tavo(whole, {"4", "c", "j", "1.", std::to_string(last) + ".", "1."}).status, 0);
+  std::stringstream manifest(file(dir, "m.csv"));
+  std::string line;
+  std::getline(manifest, line);
+  EXPECT_EQ(line, "case,file,quantity,sweep");
+  int listed = 0;
+  while (std::getline(manifest, line)) {
+    ++listed;
+    const std::string name = "j" + std::to_string(listed) + "TAVO.inp";
+    EXPECT_EQ(line.rfind(std::to_string(listed) + "," + name + ",P,", 0), 0u) << line;
+    EXPECT_TRUE(file(dir, name) == file(whole, name)) << name << " is listed but not whole";
+  }
+  EXPECT_GE(listed, last - 1) << "complete files missing from the manifest";
 }
 
 // ---- Size -----------------------------------------------------------------------------

@@ -3,9 +3,11 @@
 // output, standard error, exit status, the files left in the directory and
 // their contents.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -101,15 +103,47 @@ TEST(CommandLine, SelectorMustBeOneToSix) {
 
 TEST(CommandLine, ControlFileSuffix) {
   TempDir dir;
-  for (const char *name : {"wing.inp", "WING.INP.inp", "a.inp", ".inp"}) testkit::write_file(dir / name, kFrame1);
+  for (const char *name : {"wing.inp", "WING.INP.inp", "a.inp", ".inp", "inp.inp"})
+    testkit::write_file(dir / name, kFrame1);
+  // A name of exactly ".inp" already ends in the suffix.
   struct {
     std::string arg, echoed;
-  } cases[] = {{"wing", "wing.inp"}, {"wing.inp", "wing.inp"}, {"WING.INP", "WING.INP.inp"}, {"a", "a.inp"}};
+  } cases[] = {{"wing", "wing.inp"}, {"wing.inp", "wing.inp"}, {"WING.INP", "WING.INP.inp"},
+               {"a", "a.inp"},       {".inp", ".inp"},         {"inp", "inp.inp"}};
   for (const auto &c : cases) {
     Result r = tavo(dir, {"1", c.arg});
     EXPECT_EQ(r.o.out, kEcho + c.echoed + "\n");
     EXPECT_EQ(r.o.status, 0) << r.o.err;
   }
+}
+
+// A lone --help, -h or --version answers with status 0; anywhere else they
+// are ordinary arguments.
+TEST(CommandLine, HelpAndVersion) {
+  TempDir dir;
+  Result help = tavo(dir, {"--help"});
+  EXPECT_EQ(help.o.status, 0);
+  EXPECT_EQ(help.o.err, "");
+  EXPECT_EQ(help.o.out.rfind("usage: tavo SELECTOR CONTROL [JOB [START END STEP]]\n", 0), 0u) << help.o.out;
+  for (const char *topic : {"FORT_BUFFERED", "FOR_DISABLE_STACK_TRACE", "TAVO_MANIFEST", "man tavo"})
+    EXPECT_NE(help.o.out.find(topic), std::string::npos) << topic;
+  Result h = tavo(dir, {"-h"});
+  EXPECT_EQ(h.o.status, 0);
+  EXPECT_EQ(h.o.out, help.o.out);
+  Result version = tavo(dir, {"--version"});
+  EXPECT_EQ(version.o.status, 0);
+  EXPECT_TRUE(std::regex_match(version.o.out, std::regex("tavo [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << version.o.out;
+  EXPECT_TRUE(testkit::list_dir(dir.path()).empty());
+
+  // With other arguments: a refused selector, a job prefix.
+  Result r = tavo(dir, {"-h", "wing"});
+  EXPECT_EQ(r.o.out, "  ??? tavo: the first entry must be a derivative selector 1 to 6 ???\n");
+  EXPECT_EQ(r.o.status, 2);
+  testkit::write_file(dir / "c.inp", kFrame1);
+  r = tavo(dir, {"1", "c", "--version"});
+  EXPECT_EQ(r.o.out, kEcho + "c.inp\n");
+  EXPECT_EQ(r.o.status, 0);
+  EXPECT_EQ(r.names, (std::vector<std::string>{"--version1TAVO.inp", "--version2TAVO.inp", "c.inp"}));
 }
 
 TEST(CommandLine, EchoLineWithAnEmptyNameIsTheLiteralAndTheSuffix) {
@@ -496,6 +530,16 @@ TEST(Lines, TrailingBlanksLongLinesBlankLinesAndLineEnds) {
   EXPECT_EQ(file(dir, "c.inp"), control);
 }
 
+// A carriage return that ends an unterminated last line goes, as it would
+// before a line feed.
+TEST(Lines, CarriageReturnEndingTheLastLine) {
+  TempDir dir;
+  testkit::write_file(dir / "c.inp", kFrame1 + "LAST\r");
+  Result r = tavo(dir, {"1", "c"});
+  EXPECT_EQ(r.o.status, 0) << r.o.err;
+  EXPECT_EQ(file(dir, "job1TAVO.inp"), frame1_case(row6("    1.6952", Z, Z, Z, Z, Z)) + "LAST\n");
+}
+
 TEST(Lines, AnExistingLongerGeneratedFileIsReplaced) {
   TempDir dir;
   testkit::write_file(dir / "c.inp", kFrame1);
@@ -611,6 +655,77 @@ TEST(Refusals, AGeneratedFileWouldBeTheControlFile) {
   r = tavo(hard, {"1", "c"});
   EXPECT_EQ(r.o.status, 2);
   EXPECT_EQ(file(hard, "c.inp"), kFrame1);
+}
+
+// ---- Manifest ---------------------------------------------------------------
+
+const std::string kManifestHeader = "case,file,quantity,sweep\n";
+
+// The header replaces whatever the file held; each line names the file as it
+// was opened (OPEN drops leading blanks), the quantity, and the sweep value
+// to 9 significant digits.
+TEST(Manifest, OneLinePerGeneratedFile) {
+  TempDir dir;
+  testkit::write_file(dir / "c.inp", kFrame1);
+  testkit::write_file(dir / "m.csv", std::string(10000, 'o') + "\n");
+  Result r = tavo(dir, {"1", "c", " a"}, {{"TAVO_MANIFEST", "m.csv"}});
+  EXPECT_EQ(r.o.out, kEcho + "c.inp\n");
+  EXPECT_EQ(r.o.status, 0) << r.o.err;
+  EXPECT_EQ(file(dir, "m.csv"), kManifestHeader +
+                                    "1,a1TAVO.inp,U,-3.04799974E-01\n"
+                                    "2,a2TAVO.inp,U,3.04800034E-01\n");
+  EXPECT_EQ(file(dir, "a1TAVO.inp"), frame1_case(row6("    1.6952", Z, Z, Z, Z, Z)));
+
+  r = tavo(dir, {"5", "c", "j", "-1.", "1.", "1."}, {{"TAVO_MANIFEST", dir / "m.csv"}});
+  EXPECT_EQ(r.o.status, 0) << r.o.err;
+  EXPECT_EQ(file(dir, "m.csv"), kManifestHeader +
+                                    "1,j1TAVO.inp,Q,-1.00000000E+00\n"
+                                    "2,j2TAVO.inp,Q,0.00000000E+00\n"
+                                    "3,j3TAVO.inp,Q,1.00000000E+00\n");
+  // An empty sweep leaves the header alone.
+  r = tavo(dir, {"6", "c", "j", "2.", "1.", "0.5"}, {{"TAVO_MANIFEST", "m.csv"}});
+  EXPECT_EQ(r.o.status, 0);
+  EXPECT_EQ(file(dir, "m.csv"), kManifestHeader);
+
+  // Empty or blank: no manifest.
+  TempDir none;
+  testkit::write_file(none / "c.inp", kFrame1);
+  for (const char *value : {"", "   "}) {
+    r = tavo(none, {"1", "c"}, {{"TAVO_MANIFEST", value}});
+    EXPECT_EQ(r.o.status, 0);
+    EXPECT_EQ(r.names, (std::vector<std::string>{"c.inp", "job1TAVO.inp", "job2TAVO.inp"})) << '[' << value << ']';
+  }
+}
+
+// Refused before anything is opened: no generated file, and a manifest of an
+// earlier run stays as it was.
+TEST(Manifest, RefusedWhenItWouldOverwriteTheControlFileOrAGeneratedFile) {
+  // The literal and the record's leading blank would make 81 columns, more
+  // than a list-directed line holds, so the record starts with the literal.
+  const std::string refusal = " ??? tavo: the manifest would overwrite the control file or a generated file ???\n";
+  for (const char *manifest : {"c.inp", "./job1TAVO.inp", "sub/../job2TAVO.inp", "link"}) {
+    TempDir dir;
+    testkit::write_file(dir / "c.inp", kFrame1);
+    ASSERT_EQ(mkdir((dir / "sub").c_str(), 0755), 0);
+    ASSERT_EQ(symlink("job2TAVO.inp", (dir / "link").c_str()), 0);
+    Result r = tavo(dir, {"1", "c"}, {{"TAVO_MANIFEST", manifest}});
+    EXPECT_EQ(r.o.out, kEcho + "c.inp\n" + refusal) << manifest;
+    EXPECT_EQ(r.o.status, 2);
+    EXPECT_EQ(r.names, (std::vector<std::string>{"c.inp", "link", "sub"})) << manifest;
+    EXPECT_EQ(file(dir, "c.inp"), kFrame1);
+  }
+  TempDir dir;
+  testkit::write_file(dir / "c.inp", kFrame1);
+  testkit::write_file(dir / "m.csv", "earlier\n");
+  Result r = tavo(dir, {"1", "c", "j", "0.", "1.", "0."}, {{"TAVO_MANIFEST", "m.csv"}});
+  EXPECT_EQ(r.o.status, 2);
+  EXPECT_EQ(file(dir, "m.csv"), "earlier\n");
+  // A manifest that cannot be opened fails before the first case.
+  r = tavo(dir, {"1", "c"}, {{"TAVO_MANIFEST", "nodir/m.csv"}});
+  EXPECT_EQ(r.o.err, "forrtl: No such file or directory\nforrtl: severe (29): file not found, unit 97, file " +
+                         dir.path() + "/nodir/m.csv\n");
+  EXPECT_EQ(r.o.status, 29);
+  EXPECT_EQ(r.names, (std::vector<std::string>{"c.inp", "m.csv"}));
 }
 
 }  // namespace
