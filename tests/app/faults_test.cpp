@@ -104,7 +104,7 @@ Result launch(const Launch &l) {
     }
     if (l.as_nobody && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(123);
     for (const char *v : {"FORT0", "FORT98", "FORT99", "FORT_BUFFERED", "FOR_DIAGNOSTIC_LOG_FILE",
-                          "FOR_DISABLE_DIAGNOSTIC_DISPLAY", "FOR_IGNORE_EXCEPTIONS", "FOR_FORCE_STACK_TRACE"})
+                          "FOR_DISABLE_DIAGNOSTIC_DISPLAY", "FOR_IGNORE_EXCEPTIONS", "FOR_FORCE_STACK_TRACE", "TAVO_MANIFEST"})
       unsetenv(v);
     setenv("FOR_DISABLE_STACK_TRACE", "1", 1);
     for (const auto &[name, value] : l.env) setenv(name.c_str(), value.c_str(), 1);

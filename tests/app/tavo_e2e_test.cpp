@@ -35,6 +35,7 @@ Result tavo(const TempDir &dir, const std::vector<std::string> &args,
   opts.cwd = dir.path();
   opts.env = std::move(env);
   if (!trace) opts.env["FOR_DISABLE_STACK_TRACE"] = "1";
+  opts.env.try_emplace("TAVO_MANIFEST", std::nullopt);  // none unless asked for
   opts.stdin_null = true;
   Result r{testkit::run_program(argv, opts), {}};
   r.names = testkit::list_dir(dir.path());
