@@ -387,20 +387,23 @@ TEST(Frames, NonZeroAttitudeFoundByTheScanIsRefused) {
       " ??? YAW = PITCH = ROLL = 0.0 to force the run  ???\n"
       " ??? to be performed in body axes to use the    ???\n"
       " ??? stability derivative utility               ???\n";
-  TempDir dir;
-  std::string control = kFrame2;
-  control.replace(control.find(" 0 0 0\n"), 7, " 0 0.001 0\n");
-  testkit::write_file(dir / "c.inp", control);
-  Result r = tavo(dir, {"1", "c"});
-  EXPECT_EQ(r.o.out, kEcho + "c.inp\n" + lines);
-  EXPECT_EQ(r.o.status, 2);
-  EXPECT_EQ(r.names, std::vector<std::string>{"c.inp"});
+  // Each of the three angles counts on its own.
+  for (const char *angles : {" 0.001 0 0\n", " 0 0.001 0\n", " 0 0 -0.001\n"}) {
+    TempDir dir;
+    std::string control = kFrame2;
+    control.replace(control.find(" 0 0 0\n"), 7, angles);
+    testkit::write_file(dir / "c.inp", control);
+    Result r = tavo(dir, {"1", "c"});
+    EXPECT_EQ(r.o.out, kEcho + "c.inp\n" + lines) << angles;
+    EXPECT_EQ(r.o.status, 2);
+    EXPECT_EQ(r.names, std::vector<std::string>{"c.inp"});
+  }
   // A square below the smallest normal is flushed to zero: 1.0e-20 passes.
   TempDir tiny;
-  control = kFrame2;
+  std::string control = kFrame2;
   control.replace(control.find(" 0 0 0\n"), 7, " 1.0e-20 0 0\n");
   testkit::write_file(tiny / "c.inp", control);
-  r = tavo(tiny, {"1", "c"});
+  Result r = tavo(tiny, {"1", "c"});
   EXPECT_EQ(r.o.status, 0);
   EXPECT_EQ(r.names.size(), 3u);
 }
