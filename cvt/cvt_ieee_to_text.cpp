@@ -9,6 +9,8 @@
 #include "fmt/cvt_fill.h"
 
 #include "cvt/cvt.h"
+#include "cvt/cvt_f_short.h"
+#include "cvt/cvtas_ftoa.h"
 #include "cvt/cvtas_nan.h"
 #include "cvt/cvtas_pow_ten_64.h"
 #include "cvt/cvtas_work_buffer.h"
@@ -215,16 +217,31 @@ int to_text(const T *value, int32_t w, int8_t k, int16_t d, int32_t limit, int32
   return status;
 }
 
+/* binary32 F editing of fields of ordinary size with few fraction digits,
+ * nearest rounding and no scale factor takes the short path first. */
+inline int s_to_text(const float *value, int32_t w, int8_t k, int16_t d, int32_t limit, int32_t e, uint32_t flags,
+                     char *field, uint64_t options) {
+  if ((flags & (CVT_EDIT_F | CVT_EDIT_E | CVT_EDIT_MINIMAL)) == CVT_EDIT_F && k == 0 && d >= 0 &&
+      d <= CVT_F_SHORT_MAX_D && w >= 2 && w < kStackLimit && limit >= 0 &&
+      cvtas__rounding_mode(flags) == CVT_ROUND_NEAREST) {
+    uint32_t bits;
+    memcpy(&bits, value, sizeof bits);
+    int status = cvt__f_short(bits, w, d, limit, (flags & CVT_EDIT_SP) != 0, options, field);
+    if (status >= 0) return status;
+  }
+  return to_text(value, w, k, d, limit, e, flags, field, options);
+}
+
 }  // namespace
 
 extern "C" int cvt_ieee_s_to_text_ex(const float *value, int32_t w, int8_t k, int16_t d, int32_t limit,
                                      int32_t e, uint32_t flags, char *field, uint64_t options) {
-  return to_text(value, w, k, d, limit, e, flags, field, options);
+  return s_to_text(value, w, k, d, limit, e, flags, field, options);
 }
 
 extern "C" int cvt_ieee_s_to_text(const float *value, int32_t w, int8_t k, int16_t d, int32_t limit,
                                   int32_t e, uint32_t flags, char *field) {
-  return to_text(value, w, k, d, limit, e, flags, field, 0);
+  return s_to_text(value, w, k, d, limit, e, flags, field, 0);
 }
 
 extern "C" int cvt_ieee_t_to_text_ex(const double *value, int32_t w, int8_t k, int16_t d, int32_t limit,

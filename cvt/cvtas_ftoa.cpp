@@ -9,6 +9,7 @@
 #include <string.h>
 
 #include "cvt/cvt.h"
+#include "cvt/cvtas_digits.h"
 #include "cvt/cvtas_ftoa.h"
 #include "cvt/cvtas_nan.h"
 #include "cvt/cvtas_pow_ten_128.h"
@@ -18,10 +19,6 @@ namespace {
 
 typedef unsigned __int128 u128;
 
-const char kDigitPairs[201] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
 constexpr uint64_t kTenPow19 = 10000000000000000000ull;
 
 enum value_class { FINITE, ZERO, INFINITE, NOT_A_NUMBER };
@@ -82,11 +79,7 @@ inline u128 pow_ten_128(int k) {
   return ((u128)cvtas_pow_ten_128[k].hi << 64) | cvtas_pow_ten_128[k].lo;
 }
 
-/* Decimal digits of v > 0. */
-inline int digit_count(uint64_t v) {
-  int t = (bit_length(v) * 1233) >> 12;  // about bit_length * log10(2)
-  return t - (v < cvtas_pow_ten_64[t] ? 1 : 0) + 1;
-}
+inline int digit_count(uint64_t v) { return cvtas__digit_count(v); }
 
 inline int digit_count(u128 v) {
   if ((v >> 64) == 0) return digit_count((uint64_t)v);
@@ -97,17 +90,7 @@ inline int digit_count(u128 v) {
 
 /* Writes the digits of v leftwards ending at end, exactly count of them
  * (leading zeros when v has fewer). */
-inline void put_digits(uint64_t v, char *end, int count) {
-  char *p = end;
-  char *stop = end - count;
-  while (p - stop >= 2) {
-    uint64_t q = v / 100;
-    p -= 2;
-    memcpy(p, kDigitPairs + 2 * (v - q * 100), 2);
-    v = q;
-  }
-  if (p > stop) *--p = (char)('0' + v % 10);
-}
+inline void put_digits(uint64_t v, char *end, int count) { cvtas__put_digits(v, end, count); }
 
 inline void put_digits(u128 v, char *end, int count) {
   while ((v >> 64) != 0) {
