@@ -116,6 +116,86 @@ float value_s(const cvtas_scan &s, uint32_t flags, int16_t digits, int8_t scale,
     return signed_s(std::bit_cast<float>(subnormal_bits(m)), s.negative);
 }
 
+/* The common field in one pass, nothing stored: optional white space and
+ * sign, 1 to 19 digits with at most one decimal symbol, an optional exponent
+ * of at most 4 digits, and nothing after.  It reaches value_s's result by
+ * value_s's own operations: the digits as one integer, one conversion to
+ * double, one multiplication by cvtas_pten_t[E] (value_s's branch for
+ * E > -47), one rounding to binary32.  value_s's decimal-position tests
+ * need no repeating: an M from the normal to the overflow threshold has its
+ * position within -37..39, inside their bounds; any other M, and every other
+ * field, goes to the full scan.  False when it does not apply. */
+inline bool short_s(const char *p, const char *end, uint32_t flags, int16_t digits, int8_t scale, float *out)
+{
+    if ((unsigned char)*p <= ' ' && (flags & CVTAS_SKIP_WHITE))
+        while (p < end && cvtas__is_white((unsigned char)*p))
+            p++;
+    bool negative = false;
+    if (p < end && (*p == '-' || *p == '+'))
+        negative = *p++ == '-';
+
+    // 1. The significand: its digits as one 64-bit integer, the decimal
+    //    symbol passed over once.
+    const unsigned char symbol = (flags & CVTAS_DECIMAL_COMMA) ? ',' : '.';
+    const char *first = p;
+    const char *point = nullptr;
+    uint64_t high = 0;
+    for (; p < end; p++) {
+        const unsigned d = (unsigned char)*p - '0';
+        if (d <= 9)
+            high = high * 10 + d;
+        else if ((unsigned char)*p == symbol && !point)
+            point = p;
+        else
+            break;
+    }
+    const int64_t count = (p - first) - (point != nullptr);
+    if (count == 0 || count > CVTAS_GROUP_DIGITS)
+        return false;
+    const int64_t frac = point ? p - point - 1 : digits;
+
+    // 2. The exponent part and the decimal exponent E, as cvtas__exponent.
+    int64_t x = -(int64_t)scale;
+    if (p < end) {
+        const unsigned c = (unsigned char)*p | 0x20;
+        const bool letter = c == 'e' || (!(flags & CVTAS_NO_DQ_EXP) && (c == 'd' || c == 'q'));
+        if (!letter && ((flags & CVTAS_NO_SIGN_EXP) || (*p != '+' && *p != '-')))
+            return false;
+        p += letter;
+        bool exp_negative = false;
+        if (p < end && (*p == '+' || *p == '-'))
+            exp_negative = *p++ == '-';
+        const char *exp_first = p;
+        int32_t value = 0;
+        unsigned d;
+        while (p < end && (d = (unsigned char)*p - '0') <= 9) {
+            if (p - exp_first == 4)
+                return false;
+            value = value * 10 + (int32_t)d;
+            p++;
+        }
+        if (p != end)
+            return false;
+        x = exp_negative ? -value : value;
+        if (flags & CVTAS_SCALE_WITH_EXP)
+            x -= scale;
+    }
+    const int64_t e = x - frac;
+
+    // 3. The value: zero, or M when it is a normal binary32.
+    if (high == 0) {
+        *out = signed_s(0.0f, negative);
+        return true;
+    }
+    if (e < 1 - CVTAS_PTEN_BIAS || e > kMaxPositionS)
+        return false;
+    const double m = (double)high * pten(e);
+    if (m > cvtas_globals_t.overflow_s || !(m >= cvtas_globals_t.normal_s))
+        return false;
+    *out = signed_s((float)m, negative);
+    return true;
+}
+
 inline double overflow_t(const cvtas_scan &s, uint32_t flags, int32_t *status)
 {
     if (flags & CVTAS_REPORT_OVERFLOW)
@@ -198,12 +278,28 @@ T convert(const char *text, int32_t length, uint32_t flags, int16_t digits, int8
     return v;
 }
 
+// The full scan for binary32, out of line so that the short path keeps a
+// small frame.
+[[gnu::noinline]] float convert_s(const char *text, int32_t length, uint32_t flags, int16_t digits, int8_t scale,
+                                  const char **end, int32_t *status)
+{
+    return convert<float>(text, length, flags, digits, scale, end, status);
+}
+
 } // namespace
 
 extern "C" float cvtas_a_to_s(const char *text, int32_t length, uint32_t flags, int16_t digits, int8_t scale,
                               const char **end, int32_t *status)
 {
-    return convert<float>(text, length, flags, digits, scale, end, status);
+    float v;
+    if (length > 0 && short_s(text, text + length, flags, digits, scale, &v)) {
+        if (end)
+            *end = text + length;
+        if (status)
+            *status = CVTAS_OK;
+        return v;
+    }
+    return convert_s(text, length, flags, digits, scale, end, status);
 }
 
 extern "C" double cvtas_a_to_t(const char *text, int32_t length, uint32_t flags, int16_t digits, int8_t scale,

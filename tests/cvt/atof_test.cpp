@@ -390,6 +390,53 @@ TEST(AtofEvaluation, AgreesWithTheReplay)
     printf("%zu strings, %zu differ from the nearest binary32\n", strings.size(), differs_from_nearest);
 }
 
+// Short fields of every shape under every flag that acts on them, against
+// the same field followed by a letter that only the full scan reads (and,
+// without 0x8000, leaves over): value and status must agree.
+TEST(AtofScan, ShortFieldsAgreeWithTheFullScan)
+{
+    std::mt19937_64 rng(4242);
+    const uint32_t optional[] = {CVTAS_SKIP_WHITE, CVTAS_DECIMAL_COMMA, CVTAS_NO_DQ_EXP, CVTAS_NO_SIGN_EXP,
+                                 CVTAS_SCALE_WITH_EXP, CVTAS_BLANK_NULL, CVTAS_REPORT_UNDERFLOW};
+    auto digits = [&](int n) {
+        std::string out;
+        for (int i = 0; i < n; i++)
+            out += (char)(rng() % 4 == 0 ? '0' : '0' + rng() % 10);
+        return out;
+    };
+    int compared = 0;
+    for (int rep = 0; rep < 200000; rep++) {
+        uint32_t flags = CVTAS_REPORT_OVERFLOW | CVTAS_INF_NAN | CVTAS_ROUND_VALID;
+        for (uint32_t bit : optional)
+            flags |= rng() % 3 == 0 ? bit : 0;
+        const char point = flags & CVTAS_DECIMAL_COMMA ? ',' : '.';
+        std::string s = rng() % 8 == 0 ? " \t" : "";
+        s += rng() % 3 == 0 ? (rng() % 2 ? "-" : "+") : "";
+        s += digits((int)(rng() % 12));
+        if (rng() % 3)
+            s += point + digits((int)(rng() % 12));
+        if (rng() % 2) {
+            static const char *const kStarts[] = {"E", "e", "D", "q", "", "E+", "e-", "d-", "+", "-"};
+            s += kStarts[rng() % 10];
+            s += digits((int)(rng() % 6));
+        }
+        if (s.empty())
+            continue;
+        const int16_t d = (int16_t)(rng() % 10) - 2;
+        const int8_t k = (int8_t)(rng() % 11) - 5;
+        const Out whole = to_s(s, flags | CVTAS_NO_LEFTOVER, d, k);
+        const Out full = to_s(s + "x", flags, d, k);
+        if (whole.status == CVTAS_INVALID)
+            continue;  // something was left over already
+        ASSERT_EQ(whole.bits, full.bits) << "[" << s << "] flags " << std::hex << flags << std::dec << " d " << d
+                                         << " k " << (int)k;
+        ASSERT_EQ(whole.status, full.status) << "[" << s << "]";
+        ASSERT_EQ(whole.stop, s.size()) << "[" << s << "]";
+        compared++;
+    }
+    EXPECT_GT(compared, 100000);
+}
+
 TEST(AtofDouble, NearestDouble)
 {
     auto strings = generated_strings();
