@@ -141,7 +141,7 @@ inline bool short_s(const char *p, const char *end, uint32_t flags, int16_t digi
     const char *point = nullptr;
     uint64_t high = 0;
     for (; p < end; p++) {
-        const unsigned d = (unsigned char)*p - '0';
+        const uint64_t d = (uint64_t)(unsigned char)*p - '0';
         if (d <= 9)
             high = high * 10 + d;
         else if ((unsigned char)*p == symbol && !point)
