@@ -21,10 +21,13 @@ extern "C" int32_t lenstr(const char *text, int64_t text_length) {
   const __m128i blanks = _mm_set1_epi8(' ');
   int64_t i = text_length;
   while (i >= 32) {
-    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i - 32));
-    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i - 16));
-    const __m128i both = _mm_and_si128(_mm_cmpeq_epi8(low, blanks), _mm_cmpeq_epi8(high, blanks));
-    if (_mm_movemask_epi8(both) != 0xFFFF) break;
+    const __m128i low = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i - 32)), blanks);
+    const __m128i high = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i - 16)), blanks);
+    if (_mm_movemask_epi8(_mm_and_si128(low, high)) != 0xFFFF) {
+      const uint32_t bits = ~(static_cast<uint32_t>(_mm_movemask_epi8(low)) |
+                              static_cast<uint32_t>(_mm_movemask_epi8(high)) << 16);
+      return static_cast<int32_t>(i - 32 + (31 - __builtin_clz(bits)) + 1);
+    }
     i -= 32;
   }
   while (i >= 16) {
