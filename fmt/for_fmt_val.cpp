@@ -300,14 +300,7 @@ int for__format_value(const for_item *item, int64_t element, const for_fmt_curso
   if (!is_char_desc(c->desc)) return format_other(item, element, c, field, w);
   if (item->type != FOR_TYPE_CHARACTER) return FOR_E_TYPE_MISMATCH;
   // A: the whole item right-aligned in blanks, or its first w characters.
-  const char *src = element_address(item, element);
-  const int64_t n = item->length;
-  if (w > n) {
-    memset(field, ' ', static_cast<size_t>(w - n));
-    memcpy(field + (w - n), src, static_cast<size_t>(n));
-  } else if (w > 0) {
-    memcpy(field, src, static_cast<size_t>(w));
-  }
+  for__edit_a_output(element_address(item, element), item->length, field, w);
   return 0;
 }
 
@@ -317,15 +310,6 @@ int for__cvt_value(const for_fmt_cursor *c, const char *field, int64_t available
   if (available < 0) available = 0;
   if (!is_char_desc(c->desc)) return convert_other(c, field, available, w, item, element);
   if (item->type != FOR_TYPE_CHARACTER) return FOR_E_TYPE_MISMATCH;
-  char *dst = element_address(item, element);
-  const int64_t n = item->length;
-  if (n < w) {
-    // The item takes the rightmost characters of the field.
-    const int64_t from = w - n;
-    for (int64_t i = 0; i < n; ++i) dst[i] = from + i < available ? field[from + i] : ' ';
-  } else {
-    if (available > 0) memcpy(dst, field, static_cast<size_t>(available));
-    memset(dst + available, ' ', static_cast<size_t>(n - available));
-  }
+  for__edit_a_input(element_address(item, element), item->length, field, available, w);
   return 0;
 }
