@@ -117,18 +117,12 @@ int32_t end_statement(for_stmt *st) {
 
 int edit_output(for_stmt *st, const for_item &item, int64_t element) {
   for_fmt_cursor &c = st->fmt;
-  const bool a = c.desc == FD_A0 || c.desc == FD_A;
-  const int64_t w = a && c.desc == FD_A0 ? item.length : for__field_width(&c, &item);
+  const int64_t w = for__field_width(&c, &item);
   if (w <= 0) return 0;
   int r = room(st, w);
   if (r) return r;
   for_recpos &rp = st->lub->rp;
-  if (a && item.type == FOR_TYPE_CHARACTER) {
-    for__edit_a_output(static_cast<const char *>(item.address) + element * item.length, item.length,
-                       rp.buf + rp.pos, w);
-  } else {
-    r = for__format_value(&item, element, &c, rp.buf + rp.pos, w);
-  }
+  r = for__format_value(&item, element, &c, rp.buf + rp.pos, w);
   advance_output(rp, w);
   if (r == FOR_E_OUTPUT_CONVERSION) {
     st->deferred = FOR_E_OUTPUT_CONVERSION;
@@ -139,18 +133,12 @@ int edit_output(for_stmt *st, const for_item &item, int64_t element) {
 
 int edit_input(for_stmt *st, const for_item &item, int64_t element) {
   for_fmt_cursor &c = st->fmt;
-  const bool a = c.desc == FD_A0 || c.desc == FD_A;
-  const int64_t w = a && c.desc == FD_A0 ? item.length : for__field_width(&c, &item);
+  const int64_t w = for__field_width(&c, &item);
   for_recpos &rp = st->lub->rp;
   const char *field = rp.buf + rp.pos;
   int64_t available = rp.pending > 0 ? 0 : rp.end - rp.pos;
   if (available > w) available = w;
   if (available < 0) available = 0;
-  if (a && item.type == FOR_TYPE_CHARACTER) {
-    for__edit_a_input(static_cast<char *>(item.address) + element * item.length, item.length, field, available, w);
-    advance_input(rp, w);
-    return 0;
-  }
   int64_t width = w, consumed = w;
   if (for__is_numeric_desc(c.desc)) {
     // A numeric field ends early at a comma, which is passed over.
@@ -195,6 +183,23 @@ void for__internal_record(for_stmt *st, int64_t index) {
   }
 }
 
+for_stmt *for__fmt_begin_seq(for_stmt_block *block, uint8_t kind, int32_t unit, uint64_t options, int32_t intent,
+                             int32_t *status) {
+  for_stmt *st = for__stmt_begin(block, kind);
+  const int r = for__acquire_lun(unit, &st->lub, intent);
+  if (!st->lub) {
+    for__stmt_end(st);
+    *status = for__unit_error(unit, options, r);
+    return nullptr;
+  }
+  st->lub->kwbits = for__kwbits(options);
+  if (r) {
+    *status = for__fmt_fail(st, r);
+    return nullptr;
+  }
+  return st;
+}
+
 int32_t for__fmt_fail(for_stmt *st, int error) {
   for__stmt_end(st);
   const int32_t status = for__io_return(1, error, 0, st->lub);
@@ -207,21 +212,6 @@ int32_t for__fmt_xfer(for_stmt *st, const uint8_t *d, const void *arguments) {
   const uint8_t *a = static_cast<const uint8_t *>(arguments);
   const bool input = is_input(st);
   for_fmt_cursor &c = st->fmt;
-  // The commonest call whole: a plan's data descriptor followed by the format
-  // end, and one item followed by the list end.  The loop below would take
-  // exactly these steps: the descriptor, the item, its editing, and the end
-  // of the statement because list and format end together.
-  if (const fmt_plan *plan = c.plan; plan && c.repeat < 2) {
-    const fmt_step &s = plan->steps[c.step];
-    if (fmt_is_data_desc(s.desc) && s.repeat < 2 && s.next_is_end && d[0] != FOR_DESC_END &&
-        d[0] != FOR_DESC_NEXT && d[0] != FOR_DESC_SKIP && d[1] != FOR_PASS_ARRAY && d[2] == FOR_DESC_END) {
-      for__fmt_take_data(&c, s);
-      for_item item;
-      if (int e = for__next_item(&d, &a, &item)) return for__fmt_fail(st, e);
-      if (int r = input ? edit_input(st, item, 0) : edit_output(st, item, 0)) return for__fmt_fail(st, r);
-      return end_statement(st);
-    }
-  }
   for_item item;  // filled by for__desc_ret_item before any use
   bool have_item = false;
   int64_t element = 0;

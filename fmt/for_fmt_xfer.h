@@ -12,6 +12,12 @@
 // else what the error path gives.
 int32_t for__fmt_xfer(for_stmt *st, const uint8_t *descriptors, const void *arguments);
 
+// Begins a sequential formatted statement through the unit table: the unit
+// is acquired for `intent` and the options' keyword bits set.  Null when the
+// statement has already ended on an error, whose status is in *status.
+for_stmt *for__fmt_begin_seq(for_stmt_block *block, uint8_t kind, int32_t unit, uint64_t options, int32_t intent,
+                             int32_t *status);
+
 // Ends a statement with an error: the unit is released and the error takes
 // the path of for__io_return.
 int32_t for__fmt_fail(for_stmt *st, int error);

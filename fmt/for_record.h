@@ -12,14 +12,20 @@
 // 98 (no memory).  An unterminated last line is still a record.
 int for__get_s(for_lub *lub);
 
-// Makes the record [start, start + length) of the input buffer the unit's
-// current record; the positions are a view of the buffer, nothing is copied.
-inline void for__deliver_record(for_lub *lub, int64_t start, int64_t length) {
+// Takes the record [start, start + length) of the input buffer as the one
+// just read: what BACKSPACE and the record count need of it.
+inline void for__note_record(for_lub *lub, int64_t start, int64_t length) {
   lub->irec_start = start;
   lub->irec_length = length;
   lub->irec_offset = lub->ibuf_offset + start;
   lub->last_was_read = true;
   lub->recnum += 1;
+}
+
+// Makes the record [start, start + length) of the input buffer the unit's
+// current record; the positions are a view of the buffer, nothing is copied.
+inline void for__deliver_record(for_lub *lub, int64_t start, int64_t length) {
+  for__note_record(lub, start, length);
   for_recpos &rp = lub->rp;
   rp.buf = lub->ibuf + start;
   rp.size = length;
@@ -32,24 +38,33 @@ inline void for__deliver_record(for_lub *lub, int64_t start, int64_t length) {
   rp.owner = nullptr;
 }
 
-// for__get_s with its common case inline: a whole line-feed record already
-// in the input buffer.
-inline int for__next_record(for_lub *lub) {
-  const int64_t start = lub->icur;
-  if (start < lub->ivalid && lub->rectype != FOR_RT_STREAM_CR) {
-    const char *base = lub->ibuf;
-    const void *hit = memchr(base + start, '\n', static_cast<size_t>(lub->ivalid - start));
-    if (hit) {
-      const int64_t at = static_cast<const char *>(hit) - base;
-      const int64_t length = at - start - (at > start && base[at - 1] == '\r');
-      lub->icur = at + 1;
-      lub->readahead_valid = lub->ivalid > lub->icur;
-      for__deliver_record(lub, start, length);
-      return 0;
-    }
-  }
-  return for__get_s(lub);
+// The common case of for__get_s: a whole line-feed record already in the
+// input buffer is cut off it (a carriage return before the line feed
+// dropped) and noted.  False when the buffer holds no whole record, or the
+// unit's records end otherwise; nothing is changed then.
+inline bool for__cut_record(for_lub *lub, int64_t *start, int64_t *length) {
+  const int64_t from = lub->icur;
+  if (from >= lub->ivalid || lub->rectype == FOR_RT_STREAM_CR) return false;
+  const char *base = lub->ibuf;
+  const void *hit = memchr(base + from, '\n', static_cast<size_t>(lub->ivalid - from));
+  if (!hit) return false;
+  const int64_t at = static_cast<const char *>(hit) - base;
+  *start = from;
+  *length = at - from - (at > from && base[at - 1] == '\r');
+  lub->icur = at + 1;
+  lub->readahead_valid = lub->ivalid > lub->icur;
+  for__note_record(lub, *start, *length);
+  return true;
 }
+
+// for__get_s with its common case inline.
+inline int for__next_record(for_lub *lub) {
+  int64_t start, length;
+  if (!for__cut_record(lub, &start, &length)) return for__get_s(lub);
+  for__deliver_record(lub, start, length);
+  return 0;
+}
+
 // One read call (retried when interrupted).  0 or 39.
 int for__read_input(int fd, char *buffer, int64_t size, int64_t *count, for_lub *lub);
 

@@ -9,34 +9,14 @@
 namespace {
 
 // From a held unit on: the checks, the record, the format, the items.
-int32_t write_held(for_stmt *st, const uint8_t *descriptors, const void *arguments, const uint8_t *format) {
+[[gnu::noinline]] int32_t write_held(for_stmt *st, const uint8_t *descriptors, const void *arguments,
+                                   const uint8_t *format) {
   for_lub *lub = st->lub;
   int r;
   if (!(lub->form & FOR_FORM_FORMATTED) || lub->access == FOR_ACC_DIRECT) return for__fmt_fail(st, 261);
   if ((r = for__prepare_write(lub)) || (r = for__begin_record(lub))) return for__fmt_fail(st, r);
   for__fmt_start(&st->fmt, format, &lub->rp);
   return for__fmt_xfer(st, descriptors, arguments);
-}
-
-// The statement started on a unit that the fast lookup took.
-[[gnu::noinline]] int32_t write_taken(for_stmt_block *block, for_lub *lub, const uint8_t *descriptors,
-                                   const void *arguments, const uint8_t *format) {
-  for_stmt *st = for__stmt_begin(block, FOR_STMT_WRITE_SEQ_FMT);
-  st->lub = lub;
-  return write_held(st, descriptors, arguments, format);
-}
-
-[[gnu::noinline]] int32_t write_acquire(for_stmt_block *block, int32_t unit, uint64_t options,
-                                      const uint8_t *descriptors, const void *arguments, const uint8_t *format) {
-  for_stmt *st = for__stmt_begin(block, FOR_STMT_WRITE_SEQ_FMT);
-  int r = for__acquire_lun(unit, &st->lub, FOR_INTENT_WRITE);
-  if (!st->lub) {
-    for__stmt_end(st);
-    return for__unit_error(unit, options, r);
-  }
-  st->lub->kwbits = for__kwbits(options);
-  if (r) return for__fmt_fail(st, r);
-  return write_held(st, descriptors, arguments, format);
 }
 
 }  // namespace
@@ -46,29 +26,30 @@ int32_t write_held(for_stmt *st, const uint8_t *descriptors, const void *argumen
 // hands out the A descriptor and the field goes straight into the block
 // buffer with its line feed, one copy.  The record buffer is not needed: a
 // blank-filled record holding only this field is the field itself.  Every
-// other WRITE, and every other case, goes step by step.
+// other WRITE, and every other case, goes step by step.  The statement block
+// is needed only by a statement that is not over when its start call
+// returns: the whole path leaves it as it was.
 extern "C" int32_t for_write_seq_fmt(for_stmt_block *block, int32_t unit, uint64_t options,
                                      const uint8_t *descriptors, const void *arguments, const uint8_t *format) {
-  // The statement block is needed only by a statement that is not over
-  // when its start call returns: the whole path below leaves it as it was.
   for_lub *lub = for__take_unit(unit);
-  if (!lub) return write_acquire(block, unit, options, descriptors, arguments, format);
+  if (!lub) {
+    int32_t status;
+    for_stmt *st = for__fmt_begin_seq(block, FOR_STMT_WRITE_SEQ_FMT, unit, options, FOR_INTENT_WRITE, &status);
+    return st ? write_held(st, descriptors, arguments, format) : status;
+  }
   lub->kwbits = for__kwbits(options);
   const uint8_t *d = descriptors;
   if ((lub->fast & FOR_FAST_WRITE) && format && lub->bbuf && !lub->readahead_valid && lub->ivalid == 0 &&
       !lub->truncate_next && d[0] == FOR_TYPE_CHARACTER && d[1] == FOR_PASS_LENADDR && d[2] == FOR_DESC_END) {
     const fmt_plan *plan = for__fmt_plan_of(format);
-    int64_t n;
-    const char *value;
-    memcpy(&n, arguments, 8);
-    memcpy(&value, static_cast<const char *>(arguments) + 8, 8);
-    if (n < 0) n = 0;
     if (plan && plan->single_a) {
-      const fmt_step &a = plan->steps[1];
-      const int64_t w = a.desc == FD_A0 ? n : static_cast<int64_t>(a.width);
+      void *variable;
+      const int64_t n = for__char_argument(arguments, &variable);
+      const fmt_step &s = plan->steps[1];
+      const int64_t w = s.desc == FD_A0 ? n : static_cast<int64_t>(s.width);
       if (w < lub->bbuf_size - lub->bbuf_used) {
         char *field = lub->bbuf + lub->bbuf_used;
-        for__edit_a_output(value, n, field, w);
+        for__edit_a_output(static_cast<const char *>(variable), n, field, w);
         field[w] = '\n';
         lub->bbuf_used += w + 1;
         lub->recnum += 1;
@@ -79,7 +60,9 @@ extern "C" int32_t for_write_seq_fmt(for_stmt_block *block, int32_t unit, uint64
       }
     }
   }
-  return write_taken(block, lub, descriptors, arguments, format);
+  for_stmt *st = for__stmt_begin(block, FOR_STMT_WRITE_SEQ_FMT);
+  st->lub = lub;
+  return write_held(st, descriptors, arguments, format);
 }
 
 extern "C" int32_t for_write_seq_fmt_xmit(for_stmt_block *block, const uint8_t *descriptors,

@@ -76,21 +76,25 @@ inline void for__stmt_end(for_stmt *st) { st->active = 0; }
 // (entries of code 65 are skipped), or 48 for an unknown passing mode.
 int for__desc_ret_item(const uint8_t **descriptors, const uint8_t **arguments, for_item *out);
 
+// A character value passed by length and address (two argument slots): its
+// address in *address, its length (0 for a negative one) returned.
+inline int64_t for__char_argument(const void *slots, void **address) {
+  int64_t length;
+  memcpy(&length, slots, 8);
+  memcpy(address, static_cast<const char *>(slots) + 8, 8);
+  return length < 0 ? 0 : length;
+}
+
 // for__desc_ret_item with its commonest entries inline: a character value by
 // length and address, and a four-byte value in its slot.
 inline int for__next_item(const uint8_t **descriptors, const uint8_t **arguments, for_item *out) {
   const uint8_t type = (*descriptors)[0], mode = (*descriptors)[1];
   if (type == FOR_TYPE_CHARACTER && mode == FOR_PASS_LENADDR) {
-    int64_t length;
-    void *address;
-    memcpy(&length, *arguments, 8);
-    memcpy(&address, *arguments + 8, 8);
+    out->length = for__char_argument(*arguments, &out->address);
     *descriptors += 2;
     *arguments += 16;
     out->type = type;
     out->mode = mode;
-    out->address = address;
-    out->length = length < 0 ? 0 : length;
     out->count = 1;
     return 0;
   }
