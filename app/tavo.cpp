@@ -349,13 +349,7 @@ void check_manifest() {
 // first record written, truncates an existing file after it.
 void open_manifest() {
   if (MANIFESTLEN == 0) return;
-  const uint8_t keywords[] = {FOR_KW_KIND_CHAR, 4, FOR_KW_FILE,     0, FOR_KW_KIND_CHAR, 4, FOR_KW_STATUS, 0,
-                              FOR_KW_KIND_CHAR, 4, FOR_KW_BUFFERED, 0, FOR_KW_KIND_END,  0, 0,             0};
-  const uint64_t args[] = {static_cast<uint64_t>(MANIFESTLEN), forio::address_slot(MANIFEST),
-                           7, forio::address_slot("unknown"), 2, forio::address_slot("NO")};
-  for_stmt_block block;
-  block.word[0] = 0;
-  for_open(&block, kManifestUnit, OPTS, keywords, args);
+  forio::open(kManifestUnit, OPTS, MANIFEST, MANIFESTLEN, "unknown", 7, "NO");
   forio::write_fmt(kManifestUnit, OPTS, for_pack_A, {chars("case,file,quantity,sweep")});
 }
 

@@ -165,13 +165,16 @@ template <typename Start, typename Xmit>
       for_write_seq_lis_xmit);
 }
 
-// OPEN with FILE and STATUS, as character values.
+// OPEN with FILE and STATUS, and BUFFERED when given, as character values.
 inline int32_t open(int32_t unit, uint64_t options, const char *file, int64_t file_length, const char *status,
-                    int64_t status_length) {
-  const uint8_t keywords[] = {FOR_KW_KIND_CHAR, 4, FOR_KW_FILE,     0, FOR_KW_KIND_CHAR, 4,
-                              FOR_KW_STATUS,    0, FOR_KW_KIND_END, 0, 0,                0};
-  const uint64_t args[] = {static_cast<uint64_t>(file_length), address_slot(file),
-                           static_cast<uint64_t>(status_length), address_slot(status)};
+                    int64_t status_length, const char *buffered = nullptr) {
+  uint8_t keywords[] = {FOR_KW_KIND_CHAR, 4, FOR_KW_FILE,     0, FOR_KW_KIND_CHAR, 4, FOR_KW_STATUS, 0,
+                        FOR_KW_KIND_CHAR, 4, FOR_KW_BUFFERED, 0, FOR_KW_KIND_END,  0, 0,             0};
+  // Without BUFFERED the list ends where its entry stands.
+  if (!buffered) std::memcpy(keywords + 8, keywords + 12, 4);
+  const uint64_t args[] = {static_cast<uint64_t>(file_length),   address_slot(file),
+                           static_cast<uint64_t>(status_length), address_slot(status),
+                           buffered ? std::strlen(buffered) : 0, address_slot(buffered)};
   for_stmt_block block;
   block.word[0] = 0;
   return for_open(&block, unit, options, keywords, args);
