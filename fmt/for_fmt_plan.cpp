@@ -95,3 +95,17 @@ const fmt_plan *for__fmt_plan(const uint8_t *pack) {
   }
   return nullptr;
 }
+
+bool for__single_a_lookup(const uint8_t *pack, const uint8_t **cached, int64_t *cached_width, int64_t *width) {
+  if (!pack) return false;
+  const fmt_plan *plan = for__fmt_plan_of(pack);
+  if (!plan || !plan->single_a) return false;
+  const fmt_step &s = plan->steps[1];
+  *width = s.desc == FD_A0 ? -1 : static_cast<int64_t>(s.width);
+  // A pack in writable memory is checked against its plan on every use.
+  if (plan->constant) {
+    *cached = pack;
+    *cached_width = *width;
+  }
+  return true;
+}

@@ -101,6 +101,20 @@ inline bool for__fmt_plan_unchanged(const fmt_plan &plan, const uint8_t *pack) {
   return for__fmt_plan(pack);
 }
 
+// The field width of a pack that is (A) or (Aw), for the whole-statement
+// paths: true with *width set (-1: the item's length), false for any other
+// pack and for none.  A connection keeps the last such pack it met, with
+// its width, in *cached and *cached_width.
+bool for__single_a_lookup(const uint8_t *pack, const uint8_t **cached, int64_t *cached_width, int64_t *width);
+[[gnu::always_inline]] inline bool for__single_a(const uint8_t *pack, const uint8_t **cached,
+                                                int64_t *cached_width, int64_t *width) {
+  if (pack && pack == *cached) {
+    *width = *cached_width;
+    return true;
+  }
+  return for__single_a_lookup(pack, cached, cached_width, width);
+}
+
 // for__fmt_reset, inline for the statement starts.  The per-level arrays need
 // no reset: a group start sets its level's entries before anything reads
 // them.  On a plan the format start is taken at once: it has no effect but

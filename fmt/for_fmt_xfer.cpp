@@ -200,6 +200,14 @@ for_stmt *for__fmt_begin_seq(for_stmt_block *block, uint8_t kind, int32_t unit, 
   return st;
 }
 
+for_stmt *for__fmt_begin_claimed(for_stmt_block *block, uint8_t kind, for_lub *lub, uint64_t options) {
+  lub->owner = pthread_self();
+  lub->kwbits = for__kwbits(options);
+  for_stmt *st = for__stmt_begin(block, kind);
+  st->lub = lub;
+  return st;
+}
+
 int32_t for__fmt_fail(for_stmt *st, int error) {
   for__stmt_end(st);
   const int32_t status = for__io_return(1, error, 0, st->lub);

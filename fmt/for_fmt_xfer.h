@@ -17,6 +17,10 @@ int32_t for__fmt_xfer(for_stmt *st, const uint8_t *descriptors, const void *argu
 // statement has already ended on an error, whose status is in *status.
 for_stmt *for__fmt_begin_seq(for_stmt_block *block, uint8_t kind, int32_t unit, uint64_t options, int32_t intent,
                              int32_t *status);
+// Begins a sequential formatted statement on a unit its start call has
+// claimed: the statement may go on past that call, so the unit gets its
+// owner and the options' keyword bits.
+for_stmt *for__fmt_begin_claimed(for_stmt_block *block, uint8_t kind, for_lub *lub, uint64_t options);
 
 // Ends a statement with an error: the unit is released and the error takes
 // the path of for__io_return.

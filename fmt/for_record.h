@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "fmt/for_bytes.h"
 #include "rtl/for_lub.h"
 
 // Reads the next record; the unit's rp then describes it (buf, start 0,
@@ -38,6 +39,16 @@ inline void for__deliver_record(for_lub *lub, int64_t start, int64_t length) {
   rp.owner = nullptr;
 }
 
+// The offset of the first line feed in [p, p + n), or -1: whole groups of 16
+// inline, the rest by memchr.
+inline int64_t for__find_lf(const char *p, int64_t n) {
+  const int64_t found = for__find_lf_groups(p, n);
+  if (found >= 0) return found;
+  const int64_t k = n / 16 * 16;
+  const void *hit = k < n ? memchr(p + k, '\n', static_cast<size_t>(n - k)) : nullptr;
+  return hit ? static_cast<const char *>(hit) - p : -1;
+}
+
 // The common case of for__get_s: a whole line-feed record already in the
 // input buffer is cut off it (a carriage return before the line feed
 // dropped) and noted.  False when the buffer holds no whole record, or the
@@ -46,9 +57,9 @@ inline bool for__cut_record(for_lub *lub, int64_t *start, int64_t *length) {
   const int64_t from = lub->icur;
   if (from >= lub->ivalid || lub->rectype == FOR_RT_STREAM_CR) return false;
   const char *base = lub->ibuf;
-  const void *hit = memchr(base + from, '\n', static_cast<size_t>(lub->ivalid - from));
-  if (!hit) return false;
-  const int64_t at = static_cast<const char *>(hit) - base;
+  const int64_t found = for__find_lf(base + from, lub->ivalid - from);
+  if (found < 0) return false;
+  const int64_t at = from + found;
   *start = from;
   *length = at - from - (at > from && base[at - 1] == '\r');
   lub->icur = at + 1;

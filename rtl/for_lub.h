@@ -144,6 +144,16 @@ struct for_lub {
   for_lub *lf_next;         // line-feed sharing table membership
 
   uint8_t fast;             // FOR_FAST_*: set when the unit is connected
+
+  // The (A) or (Aw) packs last met by the whole-statement paths of this
+  // connection, and their field width (-1: the item's length).  Only packs
+  // in the program's read-only image are kept: their plans cannot change.
+  // An empty entry (null, width 0) matches no statement under (A), not even
+  // one without a format.
+  const uint8_t *read_a_pack;
+  int64_t read_a_width;
+  const uint8_t *write_a_pack;
+  int64_t write_a_width;
 };
 
 // What the statement fast paths may rely on for the whole connection (these
@@ -189,8 +199,10 @@ void for__release(for_lub *lub);
 // thread, an open unit of the direct range that no statement holds is found
 // by its index and taken with a few stores; null for everything else (a
 // first use, a held unit, a unit being deleted, another thread), which
-// for__acquire_lun handles.
-inline for_lub *for__take_unit(int64_t unit) {
+// for__acquire_lun handles.  The owner is left as it was: a statement that
+// is over when its start call returns needs none, since while the process
+// has one thread a held unit is held by that thread.
+inline for_lub *for__claim_unit(int64_t unit) {
   const uint64_t index = static_cast<uint64_t>(unit + 6);
   if (index >= static_cast<uint64_t>(FOR_LUB_DIRECT) || !__libc_single_threaded) return nullptr;
   // A direct slot holds blocks of its own unit only.
@@ -200,7 +212,13 @@ inline for_lub *for__take_unit(int64_t unit) {
   // Nothing the lock guards may be touched before the word is set.
   __atomic_signal_fence(__ATOMIC_SEQ_CST);
   lub->held = true;
-  lub->owner = pthread_self();
+  return lub;
+}
+
+// for__claim_unit for a statement that may go on past its start call.
+inline for_lub *for__take_unit(int64_t unit) {
+  for_lub *lub = for__claim_unit(unit);
+  if (lub) lub->owner = pthread_self();
   return lub;
 }
 
@@ -210,6 +228,12 @@ inline int for__acquire_unit(int64_t unit, for_lub **out, int32_t intent) {
     return 0;
   }
   return for__acquire_lun(unit, out, intent);
+}
+
+// Releases a unit that the caller knows it holds.
+inline void for__unclaim_unit(for_lub *lub) {
+  lub->held = false;
+  for__unlock(&lub->mutex);
 }
 
 // Releases a unit held by a statement (for__release, inline).

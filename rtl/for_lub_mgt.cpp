@@ -133,9 +133,11 @@ extern "C" int for__acquire_lun(int64_t unit, for_lub **out, int32_t intent) {
   }
   for__unlock(&slot.lock);
 
-  // A statement that starts another on the same unit is refused.
+  // A statement that starts another on the same unit is refused.  While the
+  // process has one thread, a held unit is held by that thread (or by one
+  // that a fork left behind, which will never release it).
   const pthread_t self = pthread_self();
-  if (lub->held && pthread_equal(lub->owner, self)) {
+  if (lub->held && (__libc_single_threaded || pthread_equal(lub->owner, self))) {
     *out = nullptr;
     return FOR_E_RECURSIVE;
   }

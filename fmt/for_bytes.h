@@ -1,0 +1,103 @@
+// Short byte moves for the whole-statement paths: a record is a few dozen
+// characters, so the search for its line feed, its copy and the blank fill
+// after it are done inline in groups of 16, without a call (a call would cost
+// more than the move, and its register spills more still).
+#pragma once
+
+#include <emmintrin.h>
+
+#include <cstdint>
+#include <cstring>
+
+inline __m128i for__load16(const char *p) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p)); }
+inline void for__store16(char *p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i *>(p), v); }
+
+// The offset of the first line feed in [p, p + n), searched in whole groups
+// of 16 only; -1 when none of them holds one (the rest is left unsearched).
+inline int64_t for__find_lf_groups(const char *p, int64_t n) {
+  const __m128i lf = _mm_set1_epi8('\n');
+  for (int64_t k = 0; k + 16 <= n; k += 16) {
+    if (const uint32_t hits = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(for__load16(p + k), lf))))
+      return k + __builtin_ctz(hits);
+  }
+  return -1;
+}
+
+// for__find_lf_groups that also copies each group it searches to dst while
+// the group fits in dst[0, room).  When the result f is not negative and
+// (f | 15) < room, dst already holds [p, p + f]; otherwise the groups that
+// fitted were copied and the rest was not.
+inline int64_t for__find_lf_copying(const char *p, int64_t n, char *dst, int64_t room) {
+  const __m128i lf = _mm_set1_epi8('\n');
+  int64_t k = 0;
+  for (; k + 16 <= n && k + 16 <= room; k += 16) {
+    const __m128i group = for__load16(p + k);
+    for__store16(dst + k, group);
+    if (const uint32_t hits = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(group, lf))))
+      return k + __builtin_ctz(hits);
+  }
+  for (; k + 16 <= n; k += 16) {
+    if (const uint32_t hits = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(for__load16(p + k), lf))))
+      return k + __builtin_ctz(hits);
+  }
+  return -1;
+}
+
+// Stores v at [dst, dst + n) for 16 <= n <= 64, in four stores at most
+// (from both ends, overlapping), without a loop.
+inline void for__spread16(char *dst, int64_t n, __m128i first, __m128i second, __m128i last2, __m128i last) {
+  for__store16(dst, first);
+  for__store16(dst + n - 16, last);
+  if (n > 32) {
+    for__store16(dst + 16, second);
+    for__store16(dst + n - 32, last2);
+  }
+}
+
+// Copies exactly [src, src + n) to dst, touching nothing past either end.
+inline void for__move_exact(char *dst, const char *src, int64_t n) {
+  if (n > 64) {
+    // Groups, then the last group ending at n (it may overlap).
+    for (int64_t k = 0; k < n - 16; k += 16) for__store16(dst + k, for__load16(src + k));
+    for__store16(dst + n - 16, for__load16(src + n - 16));
+  } else if (n >= 16) {
+    // Every load before the first store: the two may overlap only as the
+    // caller's own copies would.
+    const __m128i a = for__load16(src), z = for__load16(src + n - 16);
+    const __m128i b = n > 32 ? for__load16(src + 16) : a, y = n > 32 ? for__load16(src + n - 32) : z;
+    for__spread16(dst, n, a, b, y, z);
+  } else if (n >= 8) {
+    uint64_t a, b;
+    memcpy(&a, src, 8);
+    memcpy(&b, src + n - 8, 8);
+    memcpy(dst, &a, 8);
+    memcpy(dst + n - 8, &b, 8);
+  } else if (n >= 4) {
+    uint32_t a, b;
+    memcpy(&a, src, 4);
+    memcpy(&b, src + n - 4, 4);
+    memcpy(dst, &a, 4);
+    memcpy(dst + n - 4, &b, 4);
+  } else {
+    for (int64_t k = 0; k < n; ++k) dst[k] = src[k];
+  }
+}
+
+// Blanks [dst + from, dst + n), touching nothing outside it.
+inline void for__blank_tail(char *dst, int64_t from, int64_t n) {
+  const int64_t m = n - from;
+  char *p = dst + from;
+  if (m >= 16) {
+    const __m128i blanks = _mm_set1_epi8(' ');
+    if (m > 64) {
+      // Runs of 64, then the last 64 (overlapping).
+      for (int64_t k = 64; k < m - 64; k += 64) for__spread16(p + k, 64, blanks, blanks, blanks, blanks);
+      for__spread16(p, 64, blanks, blanks, blanks, blanks);
+      for__spread16(p + m - 64, 64, blanks, blanks, blanks, blanks);
+    } else {
+      for__spread16(p, m, blanks, blanks, blanks, blanks);
+    }
+  } else {
+    for (int64_t k = 0; k < m; ++k) p[k] = ' ';
+  }
+}
