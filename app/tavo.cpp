@@ -114,7 +114,7 @@ void message(const char *text) { forio::write_lis(-1, OPTS, {chars(text)}); }
 void read_line(uint64_t options = OPTS) { forio::read_fmt(99, options, for_pack_A, {ref(CMNT, kLine)}); }
 
 // Copies the line in CMNT to the generated file without its trailing blanks.
-void copy_line() {
+[[gnu::always_inline]] inline void copy_line() {
   const int32_t n = lenstr(CMNT, kLine);
   forio::write_fmt(98, OPTS, for_pack_A, {chars(CMNT, n)});
 }

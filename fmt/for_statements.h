@@ -103,8 +103,13 @@ template <typename Start, typename Xmit>
   }
   const Item *it = items.begin();
   if (items.size() == 1 && !lead) {
-    // One item: its slots are the argument block.
+    // One item: its slots are the argument block.  They are copied out of
+    // the item so that nothing else of it has to be stored.
     const uint8_t desc[4] = {it->type, it->mode, FOR_DESC_END, 0};
+    if (it->slots <= 2) {
+      const uint64_t slots[2] = {it->slot[0], it->slot[1]};
+      return start(&block, desc, slots);
+    }
     return start(&block, desc, it->slot);
   }
   call.build(lead, it, items.size() == 1);

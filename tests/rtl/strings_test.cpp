@@ -183,6 +183,24 @@ TEST(Comparison, EveryRelationCode) {
   }
 }
 
+// Values of one length up to 9 (the keyword tests of a program) that differ
+// in one place only, at every place, under every relation.
+TEST(Comparison, ShortValuesDifferingAtEveryPlace) {
+  const char base[] = "SFRAMEXYZ";
+  for (int64_t n = 0; n <= 9; ++n) {
+    for (int64_t at = -1; at < n; ++at) {
+      char other[10];
+      memcpy(other, base, sizeof other);
+      if (at >= 0) other[at] = static_cast<char>(base[at] + 1);
+      const int c = n == 0 ? 0 : memcmp(base, other, static_cast<size_t>(n));
+      EXPECT_EQ(for_cpstr(base, n, other, n, FOR_REL_EQ), c == 0) << n << " " << at;
+      EXPECT_EQ(for_cpstr(base, n, other, n, FOR_REL_NE), c != 0) << n << " " << at;
+      EXPECT_EQ(for_cpstr(base, n, other, n, FOR_REL_LT), c < 0) << n << " " << at;
+      EXPECT_EQ(for_cpstr(other, n, base, n, FOR_REL_GT), c < 0) << n << " " << at;
+    }
+  }
+}
+
 TEST(Concatenation, CutsAtTheTargetOrBlankFills) {
   char name[40];
   const for_strpair parts[3] = {{"job", 3}, {"7", 1}, {"TAVO.inp", 8}};
