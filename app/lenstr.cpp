@@ -1,6 +1,7 @@
 #include "app/tavo.h"
 
-#include <emmintrin.h>
+#include <immintrin.h>
+#include <sys/platform/x86.h>
 
 namespace {
 
@@ -17,7 +18,7 @@ inline uint32_t non_blanks(const char *text, __m128i blanks) {
 // characters at a time while they are all blanks, then 32 (one test for both
 // halves), then 16, then one by one; the last non-blank of the first group
 // that holds one ends the scan.
-extern "C" int32_t lenstr(const char *text, int64_t text_length) {
+int32_t tavo_detail::lenstr_sse2(const char *text, int64_t text_length) {
   const __m128i blanks = _mm_set1_epi8(' ');
   int64_t i = text_length;
   // Most of a padded line is blanks: 64 at a time while they all are.
@@ -46,4 +47,49 @@ extern "C" int32_t lenstr(const char *text, int64_t text_length) {
   }
   while (i >= 1 && text[i - 1] == ' ') --i;
   return static_cast<int32_t>(i);
+}
+
+namespace {
+
+// Bit k set: text[k] is not a blank, for the 64 characters at text.
+[[gnu::target("avx2")]] inline uint64_t non_blanks_64(const char *text, __m256i blanks) {
+  const __m256i low = _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(text)), blanks);
+  const __m256i high = _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(text + 32)), blanks);
+  return ~(static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(low))) |
+           static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(high))) << 32);
+}
+
+// 1 when the processor and the system let the program use AVX2, -1 when
+// not, 0 before the first call asks.
+int avx2_state = 0;
+
+[[gnu::noinline]] int32_t lenstr_first_or_sse2(const char *text, int64_t text_length) {
+  if (avx2_state == 0) {
+    avx2_state = CPU_FEATURE_ACTIVE(AVX2) ? 1 : -1;
+    if (avx2_state > 0) return tavo_detail::lenstr_avx2(text, text_length);
+  }
+  return tavo_detail::lenstr_sse2(text, text_length);
+}
+
+}  // namespace
+
+// The same scan 64 characters at a time, for values of 64 or more: when
+// fewer than 64 are left, the first 64 are tested and those at or past the
+// scan's position are masked off.
+[[gnu::target("avx2")]] int32_t tavo_detail::lenstr_avx2(const char *text, int64_t text_length) {
+  if (text_length < 64) return lenstr_sse2(text, text_length);
+  const __m256i blanks = _mm256_set1_epi8(' ');
+  int64_t i = text_length;
+  do {
+    if (const uint64_t bits = non_blanks_64(text + i - 64, blanks))
+      return static_cast<int32_t>(i - __builtin_clzll(bits));
+    i -= 64;
+  } while (i >= 64);
+  const uint64_t bits = non_blanks_64(text, blanks) & ((uint64_t{1} << i) - 1);
+  return bits ? static_cast<int32_t>(64 - __builtin_clzll(bits)) : 0;
+}
+
+extern "C" int32_t lenstr(const char *text, int64_t text_length) {
+  if (avx2_state > 0) return tavo_detail::lenstr_avx2(text, text_length);
+  return lenstr_first_or_sse2(text, text_length);
 }

@@ -29,8 +29,10 @@ inline int64_t for__find_lf_groups(const char *p, int64_t n) {
 // fitted were copied and the rest was not.
 inline int64_t for__find_lf_copying(const char *p, int64_t n, char *dst, int64_t room) {
   const __m128i lf = _mm_set1_epi8('\n');
+  // The last group that fits both.
+  const int64_t last = (n < room ? n : room) - 16;
   int64_t k = 0;
-  for (; k + 16 <= n && k + 16 <= room; k += 16) {
+  for (; k <= last; k += 16) {
     const __m128i group = for__load16(p + k);
     for__store16(dst + k, group);
     if (const uint32_t hits = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(group, lf))))

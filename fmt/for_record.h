@@ -13,11 +13,9 @@
 // 98 (no memory).  An unterminated last line is still a record.
 int for__get_s(for_lub *lub);
 
-// Takes the record [start, start + length) of the input buffer as the one
-// just read: what BACKSPACE and the record count need of it.
-inline void for__note_record(for_lub *lub, int64_t start, int64_t length) {
-  lub->irec_start = start;
-  lub->irec_length = length;
+// Takes the record at `start` in the input buffer as the one just read: what
+// BACKSPACE and the record count need of it.
+inline void for__note_record(for_lub *lub, int64_t start) {
   lub->irec_offset = lub->ibuf_offset + start;
   lub->last_was_read = true;
   lub->recnum += 1;
@@ -26,7 +24,7 @@ inline void for__note_record(for_lub *lub, int64_t start, int64_t length) {
 // Makes the record [start, start + length) of the input buffer the unit's
 // current record; the positions are a view of the buffer, nothing is copied.
 inline void for__deliver_record(for_lub *lub, int64_t start, int64_t length) {
-  for__note_record(lub, start, length);
+  for__note_record(lub, start);
   for_recpos &rp = lub->rp;
   rp.buf = lub->ibuf + start;
   rp.size = length;
@@ -64,7 +62,7 @@ inline bool for__cut_record(for_lub *lub, int64_t *start, int64_t *length) {
   *length = at - from - (at > from && base[at - 1] == '\r');
   lub->icur = at + 1;
   lub->readahead_valid = lub->ivalid > lub->icur;
-  for__note_record(lub, *start, *length);
+  for__note_record(lub, *start);
   return true;
 }
 

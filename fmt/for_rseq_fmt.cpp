@@ -47,8 +47,7 @@ constexpr uint8_t kOneCharacter[] = {FOR_TYPE_CHARACTER, FOR_PASS_LENADDR, FOR_D
 // variable, a unit whose records can be cut from its input buffer, and no
 // output of its own still held.
 inline bool whole_read_allowed(const for_lub *lub, const uint8_t *d) {
-  return (lub->fast & FOR_FAST_READ) && d[0] == FOR_TYPE_CHARACTER && d[1] == FOR_PASS_LENADDR &&
-         d[2] == FOR_DESC_END && lub->bbuf_used == 0;
+  return (lub->fast & FOR_FAST_READ) && for__one_character(d) && lub->bbuf_used == 0;
 }
 
 // The whole READ in every case the start call leaves to it: (Aw), a pack
@@ -98,7 +97,7 @@ extern "C" int32_t for_read_seq_fmt(for_stmt_block *block, int32_t unit, uint64_
       if (length < n) for__blank_tail(to, length, n);
       lub->icur = from + found + 1;
       lub->readahead_valid = lub->ivalid > lub->icur;
-      for__note_record(lub, from, length);
+      for__note_record(lub, from);
       for__unclaim_unit(lub);
       return 0;
     }

@@ -38,8 +38,8 @@ namespace {
 // value, a block-buffered unit ending its records with a line feed, no
 // read-ahead to discard and no truncation pending.
 inline bool whole_write_allowed(const for_lub *lub, const uint8_t *d) {
-  return (lub->fast & FOR_FAST_WRITE) && d[0] == FOR_TYPE_CHARACTER && d[1] == FOR_PASS_LENADDR &&
-         d[2] == FOR_DESC_END && lub->bbuf && !lub->readahead_valid && lub->ivalid == 0 && !lub->truncate_next;
+  return (lub->fast & FOR_FAST_WRITE) && for__one_character(d) && lub->bbuf && !lub->readahead_valid &&
+         lub->ivalid == 0 && !lub->truncate_next;
 }
 
 // Ends a record appended to the block buffer (its line feed included).

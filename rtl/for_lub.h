@@ -131,9 +131,7 @@ struct for_lub {
   int64_t ivalid;           // bytes of valid data in ibuf
   bool readahead_valid;     // the OS offset lies beyond the logical position
   int64_t transfer_size;    // bytes asked of one read or write call
-  int64_t irec_start;       // the record read last: its start in ibuf
-  int64_t irec_length;      //   and its length (terminator excluded)
-  int64_t irec_offset;      //   and the file offset where it began
+  int64_t irec_offset;      // the file offset where the record read last began
   bool last_was_read;       // the last record passed was read: BACKSPACE can
                             // go straight back to irec_offset
 

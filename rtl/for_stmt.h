@@ -2,6 +2,7 @@
 // the start call to the call that ends the statement.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -75,6 +76,15 @@ inline void for__stmt_end(for_stmt *st) { st->active = 0; }
 // filled for an item, FOR_DESC_END or FOR_DESC_NEXT for the control entries
 // (entries of code 65 are skipped), or 48 for an unknown passing mode.
 int for__desc_ret_item(const uint8_t **descriptors, const uint8_t **arguments, for_item *out);
+
+// Whether a descriptor string is one character value passed by length and
+// address, and nothing more (the first two entries tested as one word).
+inline bool for__one_character(const uint8_t *descriptors) {
+  static_assert(std::endian::native == std::endian::little, "the word is read little-endian");
+  uint16_t head;
+  memcpy(&head, descriptors, 2);
+  return head == (FOR_TYPE_CHARACTER | FOR_PASS_LENADDR << 8) && descriptors[2] == FOR_DESC_END;
+}
 
 // A character value passed by length and address (two argument slots): its
 // address in *address, its length (0 for a negative one) returned.

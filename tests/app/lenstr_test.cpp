@@ -3,6 +3,8 @@
 // blank before it or not.
 #include <gtest/gtest.h>
 
+#include <sys/platform/x86.h>
+
 #include <string>
 
 #include "app/tavo.h"
@@ -15,7 +17,9 @@ int32_t reference(const std::string &text) {
   return n;
 }
 
+// Both scans, where the processor has AVX2.
 TEST(Lenstr, EveryLengthAndEveryLastNonBlank) {
+  const bool avx2 = CPU_FEATURE_ACTIVE(AVX2);
   for (int length = 0; length <= 200; ++length) {
     for (int last = -1; last < length; ++last) {
       // Dense text, and text that is one character at `last` in blanks.
@@ -23,7 +27,12 @@ TEST(Lenstr, EveryLengthAndEveryLastNonBlank) {
         std::string text(static_cast<size_t>(length), ' ');
         for (int k = 0; k <= last; ++k)
           if (!sparse || k == last) text[static_cast<size_t>(k)] = static_cast<char>('a' + k % 26);
-        ASSERT_EQ(lenstr(text.data(), length), reference(text)) << length << " " << last << " " << sparse;
+        const int32_t expect = reference(text);
+        ASSERT_EQ(lenstr(text.data(), length), expect) << length << " " << last << " " << sparse;
+        ASSERT_EQ(tavo_detail::lenstr_sse2(text.data(), length), expect) << length << " " << last << " " << sparse;
+        if (avx2) {
+          ASSERT_EQ(tavo_detail::lenstr_avx2(text.data(), length), expect) << length << " " << last;
+        }
       }
     }
   }
