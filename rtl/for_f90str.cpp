@@ -85,18 +85,21 @@ namespace {
 
 extern "C" int32_t for_cpstr(const char *a, int64_t a_length, const char *b, int64_t b_length,
                              int32_t relation) {
-  // The keyword test of a program, first: two words of 4 to 8 characters.
-  if (relation == FOR_REL_EQ && a_length == b_length && static_cast<uint64_t>(a_length - 4) <= 4) {
-    uint32_t a0, b0, a1, b1;
-    memcpy(&a0, a, 4);
-    memcpy(&b0, b, 4);
-    memcpy(&a1, a + a_length - 4, 4);
-    memcpy(&b1, b + a_length - 4, 4);
-    return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+  if (a_length == b_length) {
+    // The keyword test of a program, first: two words of 4 to 8 characters.
+    if (static_cast<uint64_t>(a_length - 4) <= 4) {
+      if (relation == FOR_REL_EQ) {
+        uint32_t a0, b0, a1, b1;
+        memcpy(&a0, a, 4);
+        memcpy(&b0, b, 4);
+        memcpy(&a1, a + a_length - 4, 4);
+        memcpy(&b1, b + a_length - 4, 4);
+        return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+      }
+    }
+    if (static_cast<uint64_t>(a_length) <= 8 && (relation == FOR_REL_EQ || relation == FOR_REL_NE))
+      return equal_short(a, b, a_length) == (relation == FOR_REL_EQ);
   }
-  if (a_length == b_length && static_cast<uint64_t>(a_length) <= 8 &&
-      (relation == FOR_REL_EQ || relation == FOR_REL_NE))
-    return equal_short(a, b, a_length) == (relation == FOR_REL_EQ);
   return compare_related(a, a_length, b, b_length, relation);
 }
 

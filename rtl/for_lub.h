@@ -7,7 +7,10 @@
 
 #include "rtl/for_lock.h"
 
+#include <bit>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "fmt/for_fmt.h"
 
@@ -62,9 +65,11 @@ struct for_lub {
   // Serialises statements on the unit; a nested statement is error 40.
   for_lock mutex;
   pthread_t owner;
+  // These three are adjacent: a statement tests them as one word.
   bool held;
-  bool is_static;           // one of the seven standard blocks
   bool being_deleted;
+  bool open;
+  bool is_static;           // one of the seven standard blocks
 
   for_lub *next;            // chain link within the table slot
   int64_t unit;
@@ -82,7 +87,6 @@ struct for_lub {
   uint8_t action;
   uint8_t kwbits;           // statement keyword bits (FOR_KWB_*)
 
-  bool open;
   bool readonly;
   bool writeonly;
   bool scratch;
@@ -193,6 +197,19 @@ extern "C" int for__acquire_lun(int64_t unit, for_lub **out, int32_t intent);
 extern "C" void for__release_lun(int64_t unit);
 void for__release(for_lub *lub);
 
+// Whether a unit is open and neither held nor being deleted: the three flags
+// read as one word (the fourth byte, is_static, masked off).
+inline bool for__claimable(const for_lub *lub) {
+  static_assert(std::endian::native == std::endian::little, "the word is read little-endian");
+  static_assert(offsetof(for_lub, being_deleted) == offsetof(for_lub, held) + 1 &&
+                    offsetof(for_lub, open) == offsetof(for_lub, held) + 2 &&
+                    offsetof(for_lub, is_static) == offsetof(for_lub, held) + 3,
+                "held, being_deleted, open and is_static are adjacent");
+  uint32_t flags;
+  memcpy(&flags, &lub->held, 4);
+  return (flags & 0xFFFFFFu) == 0x010000u;
+}
+
 // The unit lookup of every transfer statement.  While the process has one
 // thread, an open unit of the direct range that no statement holds is found
 // by its index and taken with a few stores; null for everything else (a
@@ -205,7 +222,7 @@ inline for_lub *for__claim_unit(int64_t unit) {
   if (index >= static_cast<uint64_t>(FOR_LUB_DIRECT) || !__libc_single_threaded) return nullptr;
   // A direct slot holds blocks of its own unit only.
   for_lub *lub = for__lub_table[index].head;
-  if (!lub || !lub->open || lub->held || lub->being_deleted) return nullptr;
+  if (!lub || !for__claimable(lub)) return nullptr;
   lub->mutex.word = 1;
   // Nothing the lock guards may be touched before the word is set.
   __atomic_signal_fence(__ATOMIC_SEQ_CST);
