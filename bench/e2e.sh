@@ -78,24 +78,23 @@ dd_floor() {
   for f in "$ref"/*; do dd if="$f" of="${f##*/}" bs=128K status=none; done
 }
 
-# Median wall time in milliseconds of one run of "$@": `samples` samples of
-# `runs` runs each, every sample in a fresh directory.
-median_ms() {
-  local samples=$1 runs=$2
-  shift 2
-  local times=() s i t0 t1
-  for ((s = 0; s < samples; ++s)); do
-    rm -rf run
-    mkdir run
-    cd run
-    t0=$EPOCHREALTIME
-    for ((i = 0; i < runs; ++i)); do "$@" > /dev/null; done
-    t1=$EPOCHREALTIME
-    cd ..
-    times+=("$(awk -v a="$t0" -v b="$t1" -v n="$runs" 'BEGIN { printf "%.3f", (b - a) * 1000 / n }')")
-  done
-  printf '%s\n' "${times[@]}" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
+# Wall time in milliseconds of one run of "$@", averaged over `runs` runs in
+# a fresh directory (left in place as ./run for the byte checks).
+time_ms() {
+  local runs=$1
+  shift
+  local i t0 t1
+  rm -rf run
+  mkdir run
+  cd run
+  t0=$EPOCHREALTIME
+  for ((i = 0; i < runs; ++i)); do "$@" > /dev/null; done
+  t1=$EPOCHREALTIME
+  cd ..
+  awk -v a="$t0" -v b="$t1" -v n="$runs" 'BEGIN { printf "%.3f", (b - a) * 1000 / n }'
 }
+
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
@@ -116,16 +115,26 @@ bench_case() {
   echo "$label: control file $(wc -l < "${args[1]#../}") lines, $(wc -c < "${args[1]#../}") bytes;" \
     "$files files, $records records, $bytes bytes written"
 
-  local t_cat t_dd t_peer t_tavo t_buf
-  t_cat=$(median_ms "$samples" "$runs" cat_floor)
-  t_dd=$(median_ms "$samples" "$runs" dd_floor)
-  t_peer=$(median_ms "$samples" "$runs" "$peer" "${args[@]}")
-  same_files "$ref" run
-  t_tavo=$(median_ms "$samples" "$runs" "$tavo" "${args[@]}")
-  same_files "$ref" run
-  t_buf=$(median_ms "$samples" "$runs" env FORT_BUFFERED=yes "$tavo" "${args[@]}")
-  same_files "$ref" run
+  # The programs take turns within each sample, so that a change in the
+  # machine's load while the case runs falls on all of them alike.
+  local cat_times=() dd_times=() peer_times=() tavo_times=() buf_times=() s
+  for ((s = 0; s < samples; ++s)); do
+    cat_times+=("$(time_ms "$runs" cat_floor)")
+    dd_times+=("$(time_ms "$runs" dd_floor)")
+    peer_times+=("$(time_ms "$runs" "$peer" "${args[@]}")")
+    same_files "$ref" run
+    tavo_times+=("$(time_ms "$runs" "$tavo" "${args[@]}")")
+    same_files "$ref" run
+    buf_times+=("$(time_ms "$runs" env FORT_BUFFERED=yes "$tavo" "${args[@]}")")
+    same_files "$ref" run
+  done
   rm -rf run
+  local t_cat t_dd t_peer t_tavo t_buf
+  t_cat=$(median "${cat_times[@]}")
+  t_dd=$(median "${dd_times[@]}")
+  t_peer=$(median "${peer_times[@]}")
+  t_tavo=$(median "${tavo_times[@]}")
+  t_buf=$(median "${buf_times[@]}")
   echo "  median wall time (ms, $samples samples of $runs runs):" \
     "cat $t_cat, dd $t_dd, peer $t_peer, tavo $t_tavo, tavo FORT_BUFFERED=yes $t_buf"
   echo "  default mode:       tavo/cat $(ratio "$t_tavo" "$t_cat"), tavo/dd $(ratio "$t_tavo" "$t_dd")," \
@@ -151,8 +160,12 @@ bench_case big "$reps" 1 "${big_args[@]}"
 # The block size decides how many write and read calls the buffered run
 # makes (8192 bytes unless FORT_BLOCKSIZE says otherwise).
 ref=$work/ref_big
-t_block=$(median_ms "$reps" 1 env FORT_BUFFERED=yes FORT_BLOCKSIZE=65536 "$tavo" "${big_args[@]}")
-same_files "$ref" run
+block_times=()
+for ((s = 0; s < reps; ++s)); do
+  block_times+=("$(time_ms 1 env FORT_BUFFERED=yes FORT_BLOCKSIZE=65536 "$tavo" "${big_args[@]}")")
+  same_files "$ref" run
+done
+t_block=$(median "${block_times[@]}")
 echo "  FORT_BUFFERED=yes FORT_BLOCKSIZE=65536: $t_block ms"
 
 # Peak resident memory of the 20 MB case.
