@@ -40,9 +40,6 @@ namespace {
   return st ? read_held(st, descriptors, arguments, format) : status;
 }
 
-// The descriptor string of one character variable.
-constexpr uint8_t kOneCharacter[] = {FOR_TYPE_CHARACTER, FOR_PASS_LENADDR, FOR_DESC_END, 0};
-
 // Whether a READ on a claimed unit may be taken whole: one character
 // variable, a unit whose records can be cut from its input buffer, and no
 // output of its own still held.
@@ -103,7 +100,7 @@ extern "C" int32_t for_read_seq_fmt(for_stmt_block *block, int32_t unit, uint64_
     }
     // The same statement step by step.  Its descriptor string and pack are
     // known here, so they need not be kept: their copies stand in for them.
-    return read_claimed(block, lub, options, kOneCharacter, arguments, lub->read_a_pack);
+    return read_claimed(block, lub, options, for__one_character_string, arguments, lub->read_a_pack);
   }
   return read_whole(block, lub, options, descriptors, arguments, format);
 }

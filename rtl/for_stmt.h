@@ -77,6 +77,10 @@ inline void for__stmt_end(for_stmt *st) { st->active = 0; }
 // (entries of code 65 are skipped), or 48 for an unknown passing mode.
 int for__desc_ret_item(const uint8_t **descriptors, const uint8_t **arguments, for_item *out);
 
+// The descriptor string of one character value passed by length and
+// address, and nothing more.
+inline constexpr uint8_t for__one_character_string[] = {FOR_TYPE_CHARACTER, FOR_PASS_LENADDR, FOR_DESC_END, 0};
+
 // Whether a descriptor string is one character value passed by length and
 // address, and nothing more (the first two entries tested as one word).
 inline bool for__one_character(const uint8_t *descriptors) {
