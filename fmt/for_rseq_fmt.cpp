@@ -71,10 +71,11 @@ inline bool whole_read_allowed(const for_lub *lub, const uint8_t *d) {
 // whole when its record is already in the input buffer: the variable
 // receives a view of the record with one copy and one fill.  Under (A),
 // with a record the search reaches in whole groups, the search copies the
-// record as it goes, without a call.  The variable is undefined after a READ
-// that fails, as after any failed input statement.  Every other READ, and every other case, goes step by
-// step.  The statement block is needed only by a statement that is not over
-// when its start call returns: the whole path leaves it as it was.
+// record as it goes, without a call.  (The variable is undefined after a
+// READ that fails, as after any failed input statement.)  Every other READ,
+// and every other case, goes step by step.  The statement block is needed
+// only by a statement that is not over when its start call returns: the
+// whole path leaves it as it was.
 extern "C" int32_t for_read_seq_fmt(for_stmt_block *block, int32_t unit, uint64_t options,
                                     const uint8_t *descriptors, const void *arguments, const uint8_t *format) {
   for_lub *lub = for__claim_unit(unit);
