@@ -1,7 +1,7 @@
 #include "app/tavo.h"
 
+#include <cpuid.h>
 #include <immintrin.h>
-#include <sys/platform/x86.h>
 
 namespace {
 
@@ -65,13 +65,24 @@ int avx2_state = 0;
 
 [[gnu::noinline]] int32_t lenstr_first_or_sse2(const char *text, int64_t text_length) {
   if (avx2_state == 0) {
-    avx2_state = CPU_FEATURE_ACTIVE(AVX2) ? 1 : -1;
+    avx2_state = tavo_detail::avx2_usable() ? 1 : -1;
     if (avx2_state > 0) return tavo_detail::lenstr_avx2(text, text_length);
   }
   return tavo_detail::lenstr_sse2(text, text_length);
 }
 
 }  // namespace
+
+// AVX2 is usable when the processor has it and the system saves the wide
+// registers (OSXSAVE set and XCR0 holding the SSE and AVX state).
+bool tavo_detail::avx2_usable() {
+  unsigned a, b, c, d;
+  if (!__get_cpuid(1, &a, &b, &c, &d) || !(c & (1u << 27)) || !(c & (1u << 28))) return false;
+  uint32_t low, high;
+  __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+  if ((low & 6u) != 6u) return false;
+  return __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & (1u << 5));
+}
 
 // The same scan 64 characters at a time, for values of 64 or more: when
 // fewer than 64 are left, the first 64 are tested and those at or past the

@@ -3,8 +3,6 @@
 // blank before it or not.
 #include <gtest/gtest.h>
 
-#include <sys/platform/x86.h>
-
 #include <string>
 
 #include "app/tavo.h"
@@ -19,7 +17,7 @@ int32_t reference(const std::string &text) {
 
 // Both scans, where the processor has AVX2.
 TEST(Lenstr, EveryLengthAndEveryLastNonBlank) {
-  const bool avx2 = CPU_FEATURE_ACTIVE(AVX2);
+  const bool avx2 = tavo_detail::avx2_usable();
   for (int length = 0; length <= 200; ++length) {
     for (int last = -1; last < length; ++last) {
       // Dense text, and text that is one character at `last` in blanks.
