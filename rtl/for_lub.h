@@ -65,7 +65,8 @@ struct for_lub {
   // Serialises statements on the unit; a nested statement is error 40.
   for_lock mutex;
   pthread_t owner;
-  // These three are adjacent: a statement tests them as one word.
+  // held, being_deleted and open are adjacent, with is_static after them: a
+  // statement tests the three as one word.
   bool held;
   bool being_deleted;
   bool open;
