@@ -140,15 +140,7 @@ inline bool short_s(const char *p, const char *end, uint32_t flags, int16_t digi
     const char *first = p;
     const char *point = nullptr;
     uint64_t high = 0;
-    for (; p < end; p++) {
-        const uint64_t d = (uint64_t)(unsigned char)*p - '0';
-        if (d <= 9)
-            high = high * 10 + d;
-        else if ((unsigned char)*p == symbol && !point)
-            point = p;
-        else
-            break;
-    }
+    p = cvtas__digit_run(p, end, symbol, &high, &point);
     const int64_t count = (p - first) - (point != nullptr);
     if (count == 0 || count > CVTAS_GROUP_DIGITS)
         return false;

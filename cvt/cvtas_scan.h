@@ -91,6 +91,29 @@ cvtas__scan_special(const char *p, const char *end, uint32_t flags, struct cvtas
     return p;
 }
 
+/* A run of digits from p to at most limit as one integer in *high, passing
+ * over one decimal symbol, whose place goes to *point_at unless one is there
+ * already.  Returns where the run stopped.  (A run of more than 19 digits
+ * wraps *high; the callers take such runs another way.) */
+__attribute__((always_inline)) static inline const char *
+cvtas__digit_run(const char *p, const char *limit, unsigned char point, uint64_t *high, const char **point_at)
+{
+    uint64_t h = *high;
+    const char *at = *point_at;
+    for (; p < limit; p++) {
+        const uint64_t d = (uint64_t)(unsigned char)*p - '0';
+        if (d <= 9)
+            h = h * 10 + d;
+        else if ((unsigned char)*p == point && !at)
+            at = p;
+        else
+            break;
+    }
+    *high = h;
+    *point_at = at;
+    return p;
+}
+
 /* Adds one digit; leading zeros are not significant. */
 static inline void cvtas__take_digit(unsigned d, uint64_t *high, uint64_t *low, int32_t *n)
 {
@@ -213,15 +236,7 @@ __attribute__((always_inline)) static inline void cvtas__scan(const char *p, con
     const char *first = p;
     const char *limit = end - p > CVTAS_GROUP_DIGITS ? p + CVTAS_GROUP_DIGITS : end;
     uint64_t high = 0;
-    for (; p < limit; p++) {
-        const unsigned d = (unsigned char)*p - '0';
-        if (d <= 9)
-            high = high * 10 + d;
-        else if ((unsigned char)*p == point && !point_at)
-            point_at = p;
-        else
-            break;
-    }
+    p = cvtas__digit_run(p, limit, point, &high, &point_at);
     if (p < end && ((p == limit && ((unsigned char)(*p - '0') <= 9 || (unsigned char)*p == point)) ||
                     (*p == ' ' && (flags & (CVTAS_BLANK_NULL | CVTAS_BLANK_ZERO))))) {
         p = cvtas__significand(s->sig_begin, end, flags, point, s);
