@@ -56,6 +56,17 @@ inline void for__spread16(char *dst, int64_t n, __m128i first, __m128i second, _
   }
 }
 
+// Copies [src, src + n) to dst for one to two words of n: a word from each
+// end (they may overlap), both read before either is written.
+template <class Word>
+inline void for__move_two_words(char *dst, const char *src, int64_t n) {
+  Word a, b;
+  memcpy(&a, src, sizeof a);
+  memcpy(&b, src + n - sizeof b, sizeof b);
+  memcpy(dst, &a, sizeof a);
+  memcpy(dst + n - sizeof b, &b, sizeof b);
+}
+
 // Copies exactly [src, src + n) to dst, touching nothing past either end.
 inline void for__move_exact(char *dst, const char *src, int64_t n) {
   if (n > 64) {
@@ -69,17 +80,9 @@ inline void for__move_exact(char *dst, const char *src, int64_t n) {
     const __m128i b = n > 32 ? for__load16(src + 16) : a, y = n > 32 ? for__load16(src + n - 32) : z;
     for__spread16(dst, n, a, b, y, z);
   } else if (n >= 8) {
-    uint64_t a, b;
-    memcpy(&a, src, 8);
-    memcpy(&b, src + n - 8, 8);
-    memcpy(dst, &a, 8);
-    memcpy(dst + n - 8, &b, 8);
+    for__move_two_words<uint64_t>(dst, src, n);
   } else if (n >= 4) {
-    uint32_t a, b;
-    memcpy(&a, src, 4);
-    memcpy(&b, src + n - 4, 4);
-    memcpy(dst, &a, 4);
-    memcpy(dst + n - 4, &b, 4);
+    for__move_two_words<uint32_t>(dst, src, n);
   } else {
     for (int64_t k = 0; k < n; ++k) dst[k] = src[k];
   }
