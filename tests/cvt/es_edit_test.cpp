@@ -14,44 +14,17 @@
 #include <vector>
 
 #include "cvt/cvt.h"
+#include "tests/cvt/edit_testing.h"
 
 namespace {
 
-constexpr uint32_t kES = CVT_ROUND_VALID | CVT_EDIT_E | CVT_EDIT_SCIENTIFIC;
-constexpr char kGuard = '#';
+using namespace edit_testing;
 
-struct Out {
-  std::string text;
-  int status;
-};
+constexpr uint32_t kES = CVT_ROUND_VALID | CVT_EDIT_E | CVT_EDIT_SCIENTIFIC;
 
 template <class T>
 Out es(T value, int32_t w, int16_t d, int32_t e = 0, uint32_t flags = kES, uint64_t options = 0) {
-  std::vector<char> buf((size_t)(w > 0 ? w : 0) + 32, kGuard);
-  int status;
-  if constexpr (sizeof(T) == 4)
-    status = cvt_ieee_s_to_text_ex(&value, w, 0, d, w, e, flags, buf.data() + 16, options);
-  else
-    status = cvt_ieee_t_to_text_ex(&value, w, 0, d, w, e, flags, buf.data() + 16, options);
-  size_t room = buf.size() - 32;
-  for (size_t i = 0; i < 16; ++i) {
-    EXPECT_EQ(buf[i], kGuard) << "write before the field";
-    EXPECT_EQ(buf[16 + room + i], kGuard) << "write after the field";
-  }
-  return {std::string(buf.data() + 16, room), status};
-}
-
-uint32_t rounding(int mode) { return (uint32_t)mode << CVT_ROUND_SHIFT; }
-
-float bits_to_float(uint32_t b) {
-  float x;
-  memcpy(&x, &b, sizeof x);
-  return x;
-}
-double bits_to_double(uint64_t b) {
-  double x;
-  memcpy(&x, &b, sizeof x);
-  return x;
+  return guarded(value, w, 0, d, w, e, flags, options);
 }
 
 // What ESw.dEe must show for a finite x, from printf's exact digits: the
@@ -292,18 +265,8 @@ TEST(ESEditingDifferential, RandomValuesAndExponentWidths) {
 }
 
 TEST(ESEditingDifferential, DirectedRoundingMatchesPrintf) {
-  struct Mode {
-    int fe, cvt;
-  } modes[] = {{FE_UPWARD, CVT_ROUND_UP}, {FE_DOWNWARD, CVT_ROUND_DOWN}, {FE_TOWARDZERO, CVT_ROUND_ZERO}};
-  std::mt19937 rng(7);
-  std::vector<float> values;
-  for (int i = 0; i < 20000; ++i) {
-    float x = bits_to_float((uint32_t)rng());
-    if (std::isfinite(x)) values.push_back(x);
-  }
-  for (int t = 1; t < 2000; t += 2) values.push_back((float)t / 8.0f);
-  for (int t = 1; t < 2000; t += 2) values.push_back(-(float)t / 8.0f);
-  for (const Mode &m : modes) {
+  const std::vector<float> values = directed_values(7, 8.0f);
+  for (const DirectedMode &m : kDirectedModes) {
     for (float x : values) {
       ASSERT_EQ(fesetround(m.fe), 0);
       std::string want[3] = {expected_es(x, 15, 8), expected_es(x, 8, 1), expected_es(x, 30, 22)};

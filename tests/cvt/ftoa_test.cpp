@@ -16,55 +16,28 @@
 #include "cvt/cvtas_pow_ten_128.h"
 #include "cvt/cvtas_pow_ten_64.h"
 #include "cvt/cvtas_work_buffer.h"
+#include "tests/cvt/edit_testing.h"
 
 namespace {
 
-constexpr uint32_t kF = CVT_ROUND_VALID | CVT_EDIT_F;  // what the dispatcher passes
-constexpr char kGuard = '#';
+using namespace edit_testing;
 
-struct Out {
-  std::string text;
-  int status;
-};
+constexpr uint32_t kF = CVT_ROUND_VALID | CVT_EDIT_F;  // what the dispatcher passes
 
 template <class T>
 Out edit(T value, int32_t w, int16_t d, uint32_t flags = kF, uint64_t options = 0, int8_t k = 0,
          int32_t limit = -1) {
-  if (limit < 0) limit = w;
-  std::vector<char> buf((size_t)(w > 0 ? w : 0) + 32, kGuard);
-  int status;
-  if constexpr (sizeof(T) == 4)
-    status = cvt_ieee_s_to_text_ex(&value, w, k, d, limit, 0, flags, buf.data() + 16, options);
-  else
-    status = cvt_ieee_t_to_text_ex(&value, w, k, d, limit, 0, flags, buf.data() + 16, options);
-  size_t room = buf.size() - 32;
-  for (size_t i = 0; i < 16; ++i) {
-    EXPECT_EQ(buf[i], kGuard) << "write before the field";
-    EXPECT_EQ(buf[16 + room + i], kGuard) << "write after the field";
-  }
-  return {std::string(buf.data() + 16, room), status};
+  return guarded(value, w, k, d, limit < 0 ? w : limit, 0, flags, options);
 }
 
 Out f(float x, int32_t w, int16_t d, uint32_t flags = kF, uint64_t options = 0, int8_t k = 0) {
   return edit(x, w, d, flags, options, k);
 }
 
-uint32_t rounding(int mode) { return (uint32_t)mode << CVT_ROUND_SHIFT; }
-
-float bits_to_float(uint32_t b) {
-  float x;
-  memcpy(&x, &b, sizeof x);
-  return x;
-}
 uint32_t float_bits(float x) {
   uint32_t b;
   memcpy(&b, &x, sizeof b);
   return b;
-}
-double bits_to_double(uint64_t b) {
-  double x;
-  memcpy(&x, &b, sizeof x);
-  return x;
 }
 
 // What Fw.d must show for a finite x, derived from printf's exact digits: a
@@ -506,18 +479,8 @@ TEST(FEditingDifferential, RandomBinary32) {
 }
 
 TEST(FEditingDifferential, DirectedRoundingMatchesPrintf) {
-  struct Mode {
-    int fe, cvt;
-  } modes[] = {{FE_UPWARD, CVT_ROUND_UP}, {FE_DOWNWARD, CVT_ROUND_DOWN}, {FE_TOWARDZERO, CVT_ROUND_ZERO}};
-  std::mt19937 rng(99);
-  std::vector<float> values;
-  for (int i = 0; i < 20000; ++i) {
-    float x = bits_to_float((uint32_t)rng());
-    if (std::isfinite(x)) values.push_back(x);
-  }
-  for (int t = 1; t < 2000; t += 2) values.push_back((float)t / 32.0f);
-  for (int t = 1; t < 2000; t += 2) values.push_back(-(float)t / 32.0f);
-  for (const Mode &m : modes) {
+  const std::vector<float> values = directed_values(99, 32.0f);
+  for (const DirectedMode &m : kDirectedModes) {
     ASSERT_EQ(fesetround(m.fe), 0);
     for (float x : values) {
       std::string want[3] = {expected_f(x, 10, 4), expected_f(x, 12, 6), expected_f(x, 60, 45)};
