@@ -539,13 +539,19 @@ std::string long_control() {
   return control;
 }
 
-TEST(Faults, SigintInTheMiddleOfASweep) {
-  const std::string control = long_control();
-  TempDir dir;
+// A 400-case sweep of that control file, written into dir, run in dir.
+Launch long_sweep(const TempDir &dir, const std::string &control) {
   testkit::write_file(dir / "c.inp", control);
   Launch l;
   l.args = {"4", "c", "j", "1.", "400.", "1."};
   l.cwd = dir.path();
+  return l;
+}
+
+TEST(Faults, SigintInTheMiddleOfASweep) {
+  const std::string control = long_control();
+  TempDir dir;
+  Launch l = long_sweep(dir, control);
   bool sent = false;
   l.watch = [&](pid_t pid) {
     if (!sent && testkit::file_exists(dir / "j3TAVO.inp")) {
@@ -587,10 +593,7 @@ TEST(Faults, SigintInTheMiddleOfASweep) {
 TEST(Faults, ManifestAfterSigkill) {
   const std::string control = long_control();
   TempDir dir;
-  testkit::write_file(dir / "c.inp", control);
-  Launch l;
-  l.args = {"4", "c", "j", "1.", "400.", "1."};
-  l.cwd = dir.path();
+  Launch l = long_sweep(dir, control);
   l.env = {{"FORT_BUFFERED", "yes"}, {"TAVO_MANIFEST", "m.csv"}};
   bool sent = false;
   l.watch = [&](pid_t pid) {
