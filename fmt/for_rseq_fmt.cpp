@@ -47,13 +47,13 @@ inline bool whole_read_allowed(const for_lub *lub, const uint8_t *d) {
   return (lub->fast & FOR_FAST_READ) && for__one_character(d) && lub->bbuf_used == 0;
 }
 
-// The whole READ in every case the start call leaves to it: (Aw), a pack
-// the unit has not met, a record the groups do not reach.
+// The whole READ, on a unit that allows it, in every case the start call
+// leaves to it: (Aw), a pack the unit has not met, a record the groups do
+// not reach.
 [[gnu::noinline]] int32_t read_whole(for_stmt_block *block, for_lub *lub, uint64_t options,
                                     const uint8_t *descriptors, const void *arguments, const uint8_t *format) {
   int64_t width, start, length;
-  if (whole_read_allowed(lub, descriptors) &&
-      for__single_a(format, &lub->read_a_pack, &lub->read_a_width, &width) &&
+  if (for__single_a(format, &lub->read_a_pack, &lub->read_a_width, &width) &&
       for__cut_record(lub, &start, &length)) {
     void *variable;
     const int64_t n = for__char_argument(arguments, &variable);
@@ -80,7 +80,9 @@ extern "C" int32_t for_read_seq_fmt(for_stmt_block *block, int32_t unit, uint64_
                                     const uint8_t *descriptors, const void *arguments, const uint8_t *format) {
   for_lub *lub = for__claim_unit(unit);
   if (!lub) return read_acquired(block, unit, options, descriptors, arguments, format);
-  if (whole_read_allowed(lub, descriptors) && format == lub->read_a_pack && lub->read_a_width < 0) {
+  if (!whole_read_allowed(lub, descriptors))
+    return read_claimed(block, lub, options, descriptors, arguments, format);
+  if (format == lub->read_a_pack && lub->read_a_width < 0) {
     const int64_t from = lub->icur;
     const char *record = lub->ibuf + from;
     void *variable;

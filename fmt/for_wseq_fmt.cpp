@@ -50,13 +50,12 @@ inline void note_appended(for_lub *lub, int64_t bytes) {
   lub->partial_line = false;
 }
 
-// The whole WRITE in every case the start call leaves to it: (Aw), a pack
-// the unit has not met.
+// The whole WRITE, on a unit that allows it, in every case the start call
+// leaves to it: (Aw), a pack the unit has not met.
 [[gnu::noinline]] int32_t write_whole(for_stmt_block *block, for_lub *lub, uint64_t options,
                                      const uint8_t *descriptors, const void *arguments, const uint8_t *format) {
   int64_t width;
-  if (whole_write_allowed(lub, descriptors) &&
-      for__single_a(format, &lub->write_a_pack, &lub->write_a_width, &width)) {
+  if (for__single_a(format, &lub->write_a_pack, &lub->write_a_width, &width)) {
     void *variable;
     const int64_t n = for__char_argument(arguments, &variable);
     const int64_t w = width < 0 ? n : width;
@@ -86,7 +85,9 @@ extern "C" int32_t for_write_seq_fmt(for_stmt_block *block, int32_t unit, uint64
                                      const uint8_t *descriptors, const void *arguments, const uint8_t *format) {
   for_lub *lub = for__claim_unit(unit);
   if (!lub) return write_acquired(block, unit, options, descriptors, arguments, format);
-  if (whole_write_allowed(lub, descriptors) && format == lub->write_a_pack && lub->write_a_width < 0) {
+  if (!whole_write_allowed(lub, descriptors))
+    return write_claimed(block, lub, options, descriptors, arguments, format);
+  if (format == lub->write_a_pack && lub->write_a_width < 0) {
     void *variable;
     const int64_t n = for__char_argument(arguments, &variable);
     if (n < lub->bbuf_size - lub->bbuf_used) {
