@@ -85,6 +85,7 @@ char MANIFEST[kArgMax + 1];     // TAVO_MANIFEST; a longer name fails at OPEN
 int32_t MANIFESTLEN;            // 0: no manifest
 char SWEEPTEXT[24];             // the sweep value as the manifest shows it
 bool OUTPUT_CONVERSION_FAILED;  // a rewritten value did not fit its field
+const char *BUFFERED = "YES";   // BUFFERED= of the generated files
 
 const char kAttitude[4][51] = {
     "??? You can run with SFRAME=2 but you must set ???",
@@ -297,8 +298,7 @@ void case_name(int32_t number) {
 }
 
 // Walks the sweep with the loop's own arithmetic before anything is written:
-// a sweep that would never end, flood the directory, or overwrite the
-// control file is refused.
+// a sweep that would never end or flood the directory is refused.
 void check_sweep() {
   if (!std::isfinite(SWEEP_START) || !std::isfinite(SWEEP_END) || !std::isfinite(SWEEP_STEP))
     refuse(" ??? tavo: the sweep start, end and step must be finite numbers ???");
@@ -315,11 +315,6 @@ void check_sweep() {
   }
   if (cases > 9999) refuse(" ??? tavo: the sweep would write more than 9999 files ???");
   CASES = static_cast<int32_t>(cases);
-  for (int32_t number = 1; number <= CASES; ++number) {
-    case_name(number);
-    if (for__same_file(NEWRCNAME, NEWLEN, RCFILENAME, RCLEN))
-      refuse(" ??? tavo: a generated file would overwrite the control file ???");
-  }
 }
 
 // ---- Manifest -------------------------------------------------------------
@@ -332,15 +327,36 @@ void read_manifest_name() {
   MANIFESTLEN = lenstr(MANIFEST, sizeof MANIFEST);
 }
 
-// The manifest may be neither the control file nor any file of the sweep.
-void check_manifest() {
-  if (MANIFESTLEN == 0) return;
-  bool clash = for__same_file(MANIFEST, MANIFESTLEN, RCFILENAME, RCLEN);
-  for (int32_t number = 1; !clash && number <= CASES; ++number) {
+// No generated file may be the control file, and the manifest may be neither
+// the control file nor any file of the sweep.  The control file and the
+// manifest are looked up once; each generated name costs one lookup, which
+// serves both tests.  A clash with the control file is reported first.
+void check_names() {
+  for_file_key control, manifest, name;
+  for__file_key(RCFILENAME, RCLEN, &control);
+  for__file_key(MANIFEST, MANIFESTLEN, &manifest);
+  bool overwrites_control = false;
+  bool manifest_clash = MANIFESTLEN != 0 && for__same_key(&manifest, &control);
+  for (int32_t number = 1; !overwrites_control && number <= CASES; ++number) {
     case_name(number);
-    clash = for__same_file(MANIFEST, MANIFESTLEN, NEWRCNAME, NEWLEN);
+    for__file_key(NEWRCNAME, NEWLEN, &name);
+    overwrites_control = for__same_key(&name, &control);
+    if (MANIFESTLEN != 0 && !manifest_clash) manifest_clash = for__same_key(&manifest, &name);
+    for__free_file_key(&name);
   }
-  if (clash) refuse(" ??? tavo: the manifest would overwrite the control file or a generated file ???");
+  for__free_file_key(&control);
+  for__free_file_key(&manifest);
+  if (overwrites_control) refuse(" ??? tavo: a generated file would overwrite the control file ???");
+  if (manifest_clash) refuse(" ??? tavo: the manifest would overwrite the control file or a generated file ???");
+}
+
+// The generated files are written in blocks unless FORT_BUFFERED is set to
+// a value read as false: the same bytes in fewer write calls.
+void choose_buffering() {
+  char value[1];
+  int32_t length = 0;
+  for_getenv("FORT_BUFFERED", value, &length, 13, sizeof value);
+  if (length != 0 && !for_check_env_name("FORT_BUFFERED")) BUFFERED = "NO";
 }
 
 // Opened only once every check has passed, so that a refused run leaves an
@@ -418,7 +434,7 @@ void generate() {
     number = number + 1;
     case_name(number);
     forio::open(99, OPTS, RCFILENAME, RCLEN, "old", 3);
-    forio::open(98, OPTS, NEWRCNAME, NEWLEN, "unknown", 7);
+    forio::open(98, OPTS, NEWRCNAME, NEWLEN, "unknown", 7, BUFFERED);
     copy_control_file(sweep);
     forio::close(98, OPTS);
     forio::close(99, OPTS);
@@ -439,7 +455,8 @@ extern "C" void MAIN__(void) {
   read_sweep();
   check_sweep();
   read_manifest_name();
-  check_manifest();
+  check_names();
+  choose_buffering();
   open_manifest();
   generate();
 }

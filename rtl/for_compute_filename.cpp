@@ -108,16 +108,20 @@ void prompt_for_name(int64_t unit, text &out) {
   if (out.n > 0 && out.p[out.n - 1] == '\r') out.p[--out.n] = '\0';
 }
 
-// The working directory, tried up to five times; "./" when it keeps failing.
+// The working directory, looked up once per process: the layer never changes
+// it, and on a shared file system every lookup is a round trip to a server.
+// Tried up to five times; "./" when it keeps failing, and then asked again at
+// the next use.
+char cached_directory[kPathMax + 1];
+
 void working_directory(text &out) {
-  char buf[kPathMax + 1];
-  for (int attempt = 0; attempt < 5; ++attempt) {
-    if (for__sys.getcwd(buf, sizeof buf)) {
-      out.append(buf);
-      return;
+  if (cached_directory[0] == '\0') {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      if (for__sys.getcwd(cached_directory, sizeof cached_directory)) break;
+      cached_directory[0] = '\0';
     }
   }
-  out.append("./");
+  out.append(cached_directory[0] != '\0' ? cached_directory : "./");
 }
 
 bool is_openable_directory(const char *path) {

@@ -50,8 +50,9 @@ bool positive_integer(const char *v, int64_t *out) {
 // Units that write to the standard output and may be block-buffered there.
 bool stdout_bufferable(int64_t unit) { return unit == -2 || unit == -1 || unit == 6; }
 
-// Record, buffering and descriptor state of a freshly opened unit.
-int finish_connection(const for_open_kw *kw, for_lub *lub) {
+// Record, buffering and descriptor state of a freshly opened unit; known is
+// the descriptor's status when the caller has already taken it, or null.
+int finish_connection(const for_open_kw *kw, for_lub *lub, const struct stat *known) {
   // 8. Record length, carriage control, record type.
   const uint64_t recl = kw->value[FOR_KW_RECL];
   lub->recl = recl ? static_cast<int64_t>(recl) : (for__rtl.fmt_recl >= 0 ? for__rtl.fmt_recl : kDefaultRecl);
@@ -83,7 +84,9 @@ int finish_connection(const for_open_kw *kw, for_lub *lub) {
 
   // 10. What the descriptor is.
   struct stat st;
-  if (for__sys_fstat(lub->fd, &st) != 0) {
+  if (known) {
+    st = *known;
+  } else if (for__sys_fstat(lub->fd, &st) != 0) {
     if (errno != ENOTSUP) {
       lub->saved_errno = errno;
       return FOR_E_STAT;
@@ -94,7 +97,8 @@ int finish_connection(const for_open_kw *kw, for_lub *lub) {
     struct timespec pause = {0, 50}, left;
     while (nanosleep(&pause, &left) != 0 && errno == EINTR) pause = left;
   }
-  lub->is_tty = isatty(lub->fd);
+  // Only a character device can be a terminal: a regular file needs no ioctl.
+  lub->is_tty = (st.st_mode == 0 || S_ISCHR(st.st_mode)) && isatty(lub->fd);
   lub->regular = st.st_nlink != 0 && !S_ISFIFO(st.st_mode) && !S_ISSOCK(st.st_mode) && !lub->is_tty;
 
   // 11. Formatted units share line feeds on terminals.
@@ -108,8 +112,11 @@ int finish_connection(const for_open_kw *kw, for_lub *lub) {
     }
   }
 
-  // 13. Writing into a file cuts it after the new records.
-  if (lub->regular && ((lub->form & FOR_FORM_FORMATTED) || lub->access != FOR_ACC_STREAM) &&
+  // 13. Writing into a file cuts it after the new records.  An empty file
+  // has nothing to cut: its first record need not go out on its own, and no
+  // truncation follows it.
+  const bool empty = S_ISREG(st.st_mode) && st.st_size == 0;
+  if (lub->regular && !empty && ((lub->form & FOR_FORM_FORMATTED) || lub->access != FOR_ACC_STREAM) &&
       lub->access != FOR_ACC_APPEND)
     lub->truncate_next = true;
   lub->recnum = 1;
@@ -134,6 +141,9 @@ int for__open_proc(const for_open_kw *kw, for_lub *lub) {
   lub->action = action ? static_cast<uint8_t>(action) : FOR_ACT_READWRITE;
   if (lub->access == FOR_ACC_DIRECT || lub->access == FOR_ACC_KEYED || lub->form != FOR_FORM_FORMATTED)
     return FOR_E_BAD_ARGUMENT;  // transfers of these kinds are not provided
+
+  struct stat opened;
+  const struct stat *known = nullptr;
 
   // 5. The path.
   char *path = nullptr;
@@ -161,10 +171,13 @@ int for__open_proc(const for_open_kw *kw, for_lub *lub) {
     // 4., 6. Open flags by ACTION and STATUS.
     int mode = action == FOR_ACT_READ ? O_RDONLY : action == FOR_ACT_WRITE ? O_WRONLY : O_RDWR;
     // An existing FIFO opened read-write would hold its own write end, so
-    // that reading it never meets the end of file: read it only.
-    struct stat named;
-    if (!action && status == FOR_ST_OLD && stat(lub->name, &named) == 0 && S_ISFIFO(named.st_mode))
-      mode = O_RDONLY;
+    // that reading it never meets the end of file: read it only.  The status
+    // of an existing regular file taken here also stands for its descriptor's,
+    // so that opening it costs one status call, not two.
+    if (!action && status == FOR_ST_OLD && stat(lub->name, &opened) == 0) {
+      if (S_ISFIFO(opened.st_mode)) mode = O_RDONLY;
+      if (S_ISREG(opened.st_mode)) known = &opened;
+    }
     int flags = mode;
     if (status == FOR_ST_NEW) flags |= O_CREAT | O_EXCL;
     if ((status == FOR_ST_UNKNOWN || status == FOR_ST_REPLACE || status == FOR_ST_SCRATCH) && action != FOR_ACT_READ)
@@ -197,7 +210,7 @@ int for__open_proc(const for_open_kw *kw, for_lub *lub) {
   if (dispose == 2 || dispose == 5 || dispose == 6) lub->dispose_delete = true;
   if (dispose == 3 || dispose == 5) lub->dispose_print = true;
   if (dispose == 4 || dispose == 6) lub->dispose_submit = true;
-  return finish_connection(kw, lub);
+  return finish_connection(kw, lub, known);
 }
 
 int for__reopen_file(const for_open_kw *kw, for_lub *lub) {

@@ -177,6 +177,22 @@ int32_t for_backspace(for_stmt_block *block, int32_t unit, uint64_t options);
  * directory (a dangling symbolic link stands for its target).  1 or 0. */
 int32_t for__same_file(const char *a, int64_t a_length, const char *b, int64_t b_length);
 
+/* One name of such a test, resolved once, so that a name compared with many
+ * others is looked up once: its path (null when blank or unresolvable), the
+ * identity of the file it names if that exists, and the identity of its
+ * directory, looked up only when a comparison needs it.  A key costs one
+ * status call (more only for a symbolic link) and must be freed. */
+typedef struct for_file_key {
+  char *path;
+  int32_t exists;
+  int32_t directory;  /* -1 not looked up yet, 0 not a directory, 1 known */
+  uint64_t dev, ino;
+  uint64_t directory_dev, directory_ino;
+} for_file_key;
+void for__file_key(const char *name, int64_t length, for_file_key *key);
+int32_t for__same_key(for_file_key *a, for_file_key *b);
+void for__free_file_key(for_file_key *key);
+
 /* ---- Formatted sequential and internal transfer ----------------------- */
 int32_t for_write_seq_fmt(for_stmt_block *block, int32_t unit, uint64_t options,
                           const uint8_t *descriptors, const void *arguments, const uint8_t *format);

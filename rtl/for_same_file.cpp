@@ -59,35 +59,72 @@ char *creation_target(char *p) {
   return p;
 }
 
-bool same_inode(const char *a, const char *b) {
-  struct stat sa, sb;
-  return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
-// Same last component, and the directories before it are one directory: the
-// rule that still holds when neither file exists yet ("./x" and "d/../x").
-bool same_entry(char *a, char *b) {
-  char *sa = strrchr(a, '/'), *sb = strrchr(b, '/');
-  if (!sa || !sb || sa[1] == '\0' || strcmp(sa + 1, sb + 1) != 0) return false;
-  const char ka = sa[1], kb = sb[1];
-  sa[1] = sb[1] = '\0';  // a and b now end in their directories' slash
-  const bool same = same_inode(a, b);
-  sa[1] = ka;
-  sb[1] = kb;
-  return same;
+// The directory of a key's path (everything up to its last slash), looked
+// up once.
+bool directory_of(for_file_key *key, const char *slash) {
+  if (key->directory < 0) {
+    const size_t n = static_cast<size_t>(slash - key->path) + 1;
+    char dir[PATH_MAX];
+    struct stat st;
+    key->directory = 0;
+    if (n < sizeof dir) {
+      memcpy(dir, key->path, n);
+      dir[n] = '\0';
+      if (stat(dir, &st) == 0) {
+        key->directory = 1;
+        key->directory_dev = st.st_dev;
+        key->directory_ino = st.st_ino;
+      }
+    }
+  }
+  return key->directory == 1;
 }
 
 }  // namespace
 
-extern "C" int32_t for__same_file(const char *a, int64_t a_length, const char *b, int64_t b_length) {
-  char *pa = resolve(a, a_length), *pb = resolve(b, b_length);
-  int32_t same = 0;
-  if (pa && pb) {
-    pa = creation_target(pa);
-    pb = creation_target(pb);
-    same = strcmp(pa, pb) == 0 || same_inode(pa, pb) || same_entry(pa, pb);
+// An ordinary file or a name not yet created costs one lstat; a symbolic
+// link is followed to what it names or, dangling, to what creating it would
+// create.
+extern "C" void for__file_key(const char *name, int64_t length, for_file_key *key) {
+  *key = for_file_key{};
+  key->directory = -1;
+  key->path = resolve(name, length);
+  if (!key->path) return;
+  struct stat st;
+  if (lstat(key->path, &st) != 0) return;
+  if (S_ISLNK(st.st_mode)) {
+    key->path = creation_target(key->path);
+    if (stat(key->path, &st) != 0) return;
   }
-  free(pa);
-  free(pb);
+  key->exists = 1;
+  key->dev = st.st_dev;
+  key->ino = st.st_ino;
+}
+
+// The same path, the same existing file, or the same last component in one
+// directory: the rule that still holds when neither file exists yet ("./x"
+// and "d/../x").
+extern "C" int32_t for__same_key(for_file_key *a, for_file_key *b) {
+  if (!a->path || !b->path) return 0;
+  if (strcmp(a->path, b->path) == 0) return 1;
+  if (a->exists && b->exists) return a->dev == b->dev && a->ino == b->ino;
+  const char *sa = strrchr(a->path, '/'), *sb = strrchr(b->path, '/');
+  if (!sa || !sb || sa[1] == '\0' || strcmp(sa + 1, sb + 1) != 0) return 0;
+  return directory_of(a, sa) && directory_of(b, sb) && a->directory_dev == b->directory_dev &&
+         a->directory_ino == b->directory_ino;
+}
+
+extern "C" void for__free_file_key(for_file_key *key) {
+  free(key->path);
+  key->path = nullptr;
+}
+
+extern "C" int32_t for__same_file(const char *a, int64_t a_length, const char *b, int64_t b_length) {
+  for_file_key ka, kb;
+  for__file_key(a, a_length, &ka);
+  for__file_key(b, b_length, &kb);
+  const int32_t same = for__same_key(&ka, &kb);
+  for__free_file_key(&ka);
+  for__free_file_key(&kb);
   return same;
 }

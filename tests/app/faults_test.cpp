@@ -539,11 +539,11 @@ std::string long_control() {
   return control;
 }
 
-// A 400-case sweep of that control file, written into dir, run in dir.
+// A 2000-case sweep of that control file, written into dir, run in dir.
 Launch long_sweep(const TempDir &dir, const std::string &control) {
   testkit::write_file(dir / "c.inp", control);
   Launch l;
-  l.args = {"4", "c", "j", "1.", "400.", "1."};
+  l.args = {"4", "c", "j", "1.", "2000.", "1."};
   l.cwd = dir.path();
   return l;
 }
@@ -569,7 +569,7 @@ TEST(Faults, SigintInTheMiddleOfASweep) {
   int last = 0;
   while (testkit::file_exists(dir / ("j" + std::to_string(last + 1) + "TAVO.inp"))) ++last;
   ASSERT_GE(last, 3);
-  ASSERT_LT(last, 400) << "the run ended before the signal";
+  ASSERT_LT(last, 2000) << "the run ended before the signal";
   EXPECT_EQ(testkit::list_dir(dir.path()).size(), static_cast<size_t>(last) + 1);
 
   TempDir whole;
@@ -608,7 +608,7 @@ TEST(Faults, ManifestAfterSigkill) {
   EXPECT_EQ(r.signal, SIGKILL);
   int last = 0;
   while (testkit::file_exists(dir / ("j" + std::to_string(last + 1) + "TAVO.inp"))) ++last;
-  ASSERT_LT(last, 400) << "the run ended before the signal";
+  ASSERT_LT(last, 2000) << "the run ended before the signal";
 
   TempDir whole;
   testkit::write_file(whole / "c.inp", control);

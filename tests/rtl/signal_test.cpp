@@ -78,6 +78,9 @@ const char kFirst[] = "first line\n";
 const char kBoth[] = "first line\nkept line\n";
 
 void buffered_line(const std::string &path) {
+  // An earlier, longer file: the first record cuts it, so that record goes
+  // out at once and the second waits in the block buffer.
+  testkit::write_file(path, "an earlier file, longer than both lines together\n");
   const std::string status = "unknown";
   if (forio::open(10, FOR_OPTS_PROGRAM, path.data(), static_cast<int64_t>(path.size()), status.data(),
                   static_cast<int64_t>(status.size())) != 0)

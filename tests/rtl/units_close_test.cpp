@@ -196,6 +196,8 @@ TEST_F(Close, ExitWalkFlushesBufferedUnits) {
   auto writer = [&](bool severe) {
     return child(
         [&, severe] {
+          // An earlier file, so that the first record cuts it.
+          testkit::write_file(f, "an earlier file\n");
           UNITS_REQUIRE(open_file(30, f, "unknown") == 0);
           UNITS_REQUIRE(lub_of(30)->buffered);
           Keywords kw;
@@ -226,6 +228,80 @@ TEST_F(Close, ExitWalkFlushesBufferedUnits) {
                        diag(29, "file not found, unit 32, file " + path("missing")));
   EXPECT_EQ(read_file(f), numbered_lines(20));
   EXPECT_EQ(read_file(g), numbered_lines(20));
+}
+
+}  // namespace
+
+namespace {
+
+// Write calls and truncations reaching the file before CLOSE, and the
+// working-directory lookups of OPEN.
+int writes_seen = 0, truncations_seen = 0, directory_lookups = 0;
+ssize_t counting_write(int fd, const void *buf, size_t n) {
+  ++writes_seen;
+  return ::write(fd, buf, n);
+}
+int counting_ftruncate(int fd, off_t length) {
+  ++truncations_seen;
+  return ::ftruncate(fd, length);
+}
+char *counting_getcwd(char *buf, size_t size) {
+  ++directory_lookups;
+  return ::getcwd(buf, size);
+}
+
+// Only a file that has something to cut is cut: the first record written to
+// a new or empty file waits in the block buffer like the others.  The file
+// ends after the last record either way.
+TEST_F(Close, OnlyAFileWithContentIsCutByItsFirstRecord) {
+  const struct {
+    const char *what;
+    const char *before;  // null: no file
+    const char *buffered;
+    int writes, truncations;  // before CLOSE
+  } rows[] = {
+      {"new, buffered", nullptr, "yes", 0, 0},
+      {"empty, buffered", "", "yes", 0, 0},
+      {"longer, buffered", "an earlier and much longer file\n", "yes", 1, 1},
+      {"new, unbuffered", nullptr, "no", 3, 0},
+      {"longer, unbuffered", "an earlier and much longer file\n", "no", 3, 1},
+  };
+  for (const auto &row : rows) {
+    SysGuard guard;
+    const std::string f = path("cut.txt");
+    unlink(f.c_str());
+    if (row.before) write_file(f, row.before);
+    Keywords kw;
+    kw.text(FOR_KW_FILE, f).text(FOR_KW_STATUS, "unknown").text(FOR_KW_BUFFERED, row.buffered);
+    ASSERT_EQ(open_kw(40, kProgram, kw), 0) << row.what;
+    writes_seen = truncations_seen = 0;
+    for__sys.write = counting_write;
+    for__sys.ftruncate = counting_ftruncate;
+    for (const char *line : {"a", "bb", "c"}) ASSERT_EQ(write_line(40, line), 0) << row.what;
+    for__sys = for__sys_default;
+    EXPECT_EQ(writes_seen, row.writes) << row.what;
+    EXPECT_EQ(truncations_seen, row.truncations) << row.what;
+    ASSERT_EQ(close_unit(40), 0) << row.what;
+    EXPECT_EQ(read_file(f), "a\nbb\nc\n") << row.what;
+  }
+}
+
+// The working directory is looked up once per process, not per OPEN.
+TEST_F(Close, RelativeNamesDoNotLookUpTheDirectoryAgain) {
+  SysGuard guard;
+  const std::string relative = "tavo-relative-name-test.txt";
+  Keywords del;
+  del.text(FOR_KW_DISPOSE, "delete");
+  ASSERT_EQ(open_file(41, relative, "unknown"), 0);
+  ASSERT_EQ(close_kw(41, kProgram, del), 0);
+  directory_lookups = 0;
+  for__sys.getcwd = counting_getcwd;
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(open_file(41, relative, "unknown"), 0);
+    EXPECT_NE(std::string(lub_of(41)->name).find("/" + relative), std::string::npos);
+    ASSERT_EQ(close_kw(41, kProgram, del), 0);
+  }
+  EXPECT_EQ(directory_lookups, 0);
 }
 
 }  // namespace
