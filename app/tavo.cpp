@@ -36,15 +36,27 @@ alignas(4) const uint8_t pack_I4[] = {54, 0, 0, 0, 36, 0, 0, 0, 1, 0, 0, 0, 4, 0
 // The manifest's packs, as the run-time's format compiler emits them (every
 // item in its 12-byte form).  "(ES0.8)": the sweep value with 9 significant
 // digits, which read back to the same single-precision value; it is written
-// into SWEEPTEXT and its trailing blanks dropped.  "(A,',',A,',',A,',',A)":
-// the line from its four texts.
+// into SWEEPTEXT and its trailing blanks dropped.  "(F10.4)": the selected
+// field again, as the generated file has it.  "(A,',',A,',',A,',',A,',',A,
+// ',',A,',',A)": the line from its seven texts.
 alignas(4) const uint8_t pack_ES0_8[] = {
     1,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // start
     50, 0, 0, 8, 1, 0, 0, 0, 0, 0, 0, 0,  // ES0.8
     2,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // end
 };
+alignas(4) const uint8_t pack_F10_4[] = {
+    1,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  0,  // start
+    33, 0, 0, 4, 1, 0, 0, 0, 10, 0, 0, 0,  // F10.4
+    2,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  0,  // end
+};
 alignas(4) const uint8_t pack_manifest_line[] = {
     1,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // start
+    19, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0,  // A
+    28, 0, 1, 0, ',', 0, 0, 0,            // ','
+    19, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0,  // A
+    28, 0, 1, 0, ',', 0, 0, 0,            // ','
+    19, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0,  // A
+    28, 0, 1, 0, ',', 0, 0, 0,            // ','
     19, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0,  // A
     28, 0, 1, 0, ',', 0, 0, 0,            // ','
     19, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0,  // A
@@ -84,6 +96,9 @@ int32_t CASES;                  // number of cases the sweep writes
 char MANIFEST[kArgMax + 1];     // TAVO_MANIFEST; a longer name fails at OPEN
 int32_t MANIFESTLEN;            // 0: no manifest
 char SWEEPTEXT[24];             // the sweep value as the manifest shows it
+float BASE;                     // the selected value before the sweep value was added
+char BASETEXT[24];              // BASE as the manifest shows it
+char VALUETEXT[10];             // the selected field as written
 bool OUTPUT_CONVERSION_FAILED;  // a rewritten value did not fit its field
 const char *BUFFERED = "YES";   // BUFFERED= of the generated files
 
@@ -158,7 +173,7 @@ const char *const kUsage[] = {
     "  FORT_BUFFERED=yes          write the generated files in blocks (faster)",
     "  FOR_DISABLE_STACK_TRACE=1  diagnostics without the traceback",
     "  TAVO_MANIFEST=FILE         list each complete file: case, name, quantity,",
-    "                             sweep value",
+    "                             sweep value, frame, value before and as written",
     "",
     "Exit status: 0 done, 2 refused, 63 a value did not fit its field, 1 after",
     "SIGINT or SIGTERM, else the run-time error number.  See man tavo.",
@@ -366,21 +381,46 @@ void choose_buffering() {
 void open_manifest() {
   if (MANIFESTLEN == 0) return;
   forio::open(kManifestUnit, OPTS, MANIFEST, MANIFESTLEN, "unknown", 7, "NO");
-  forio::write_fmt(kManifestUnit, OPTS, for_pack_A, {chars("case,file,quantity,sweep")});
+  forio::write_fmt(kManifestUnit, OPTS, for_pack_A, {chars("case,file,quantity,sweep,frame,base,value")});
+}
+
+// Shifts the selected flight value by the sweep value, keeping for the
+// manifest the value before and the field the generated file will hold:
+// the same conversion into a variable, its status asked for so that a
+// field that does not fit (ten asterisks) is reported once, by the file's
+// own WRITE.  The last rewrite of a case is the one the manifest shows.
+void shift_selected(float sweep) {
+  float &v = FLIGHT[SELECTOR - 1];
+  BASE = v;
+  v = v + sweep;
+  if (MANIFESTLEN != 0) forio::write_internal(VALUETEXT, sizeof VALUETEXT, OPTS | FOR_OPT_ERR, pack_F10_4, {value(v)});
+}
+
+// Text without its leading blanks: the start is returned, the length left.
+const char *without_leading_blanks(const char *text, int32_t *length) {
+  while (*length > 0 && is_blank_at(text)) {
+    ++text;
+    --*length;
+  }
+  return text;
 }
 
 // One line for a case whose file is complete and closed: the case number's
 // digits, still in CFILE from naming the file, the name as OPEN used it
-// (without the leading blanks it drops), the quantity and the sweep value.
+// (without the leading blanks it drops), the quantity, the sweep value, the
+// frame, the value before the shift and the field as written.
 void record_case(float sweep) {
   if (MANIFESTLEN == 0) return;
   forio::write_internal(SWEEPTEXT, sizeof SWEEPTEXT, OPTS, pack_ES0_8, {value(sweep)});
-  const int32_t n = lenstr(SWEEPTEXT, sizeof SWEEPTEXT);
-  int32_t first = 0;
-  while (first < NEWLEN && is_blank_at(NEWRCNAME + first)) ++first;
+  forio::write_internal(BASETEXT, sizeof BASETEXT, OPTS, pack_ES0_8, {value(BASE)});
+  int32_t name_length = NEWLEN, value_length = sizeof VALUETEXT;
+  const char *name = without_leading_blanks(NEWRCNAME, &name_length);
+  const char *field = without_leading_blanks(VALUETEXT, &value_length);
+  const char frame = SFRAME == 1 ? '1' : '2';
   forio::write_fmt(kManifestUnit, OPTS, pack_manifest_line,
-                   {chars(CFILE, DIGITS), chars(NEWRCNAME + first, NEWLEN - first),
-                    chars(kQuantity + SELECTOR - 1, 1), chars(SWEEPTEXT, n)});
+                   {chars(CFILE, DIGITS), chars(name, name_length), chars(kQuantity + SELECTOR - 1, 1),
+                    chars(SWEEPTEXT, lenstr(SWEEPTEXT, sizeof SWEEPTEXT)), chars(&frame, 1),
+                    chars(BASETEXT, lenstr(BASETEXT, sizeof BASETEXT)), chars(field, value_length)});
 }
 
 // ---- Generation -----------------------------------------------------------
@@ -401,7 +441,7 @@ void copy_control_file(float sweep) {
       }
       forio::read_lis(99, OPTS, {ref(&FLIGHT[0]), ref(&FLIGHT[1]), ref(&FLIGHT[2]), ref(&FLIGHT[3]),
                                  ref(&FLIGHT[4]), ref(&FLIGHT[5])});
-      FLIGHT[SELECTOR - 1] = FLIGHT[SELECTOR - 1] + sweep;
+      shift_selected(sweep);
       note(forio::write_fmt(98, OPTS, for_pack_3F10_4_3X,
                             {value(FLIGHT[0]), value(FLIGHT[1]), value(FLIGHT[2]), value(FLIGHT[3]),
                              value(FLIGHT[4]), value(FLIGHT[5])}));
@@ -414,12 +454,12 @@ void copy_control_file(float sweep) {
       read_line();
       copy_line();
       forio::read_lis(99, OPTS, {ref(&FLIGHT[0]), ref(&FLIGHT[1]), ref(&FLIGHT[2])});
-      if (SELECTOR <= 3) FLIGHT[SELECTOR - 1] = FLIGHT[SELECTOR - 1] + sweep;
+      if (SELECTOR <= 3) shift_selected(sweep);
       write_row3(FLIGHT);
       read_line();
       copy_line();
       forio::read_lis(99, OPTS, {ref(&FLIGHT[3]), ref(&FLIGHT[4]), ref(&FLIGHT[5])});
-      if (SELECTOR >= 4) FLIGHT[SELECTOR - 1] = FLIGHT[SELECTOR - 1] + sweep;
+      if (SELECTOR >= 4) shift_selected(sweep);
       write_row3(FLIGHT + 3);
     }
   }

@@ -616,7 +616,7 @@ TEST(Faults, ManifestAfterSigkill) {
   std::stringstream manifest(file(dir, "m.csv"));
   std::string line;
   std::getline(manifest, line);
-  EXPECT_EQ(line, "case,file,quantity,sweep");
+  EXPECT_EQ(line, "case,file,quantity,sweep,frame,base,value");
   int listed = 0;
   while (std::getline(manifest, line)) {
     ++listed;

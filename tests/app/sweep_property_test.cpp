@@ -1,7 +1,7 @@
 // Random frame-1 and frame-2 control files, selectors and sweeps, run through
 // the tavo binary and checked against the program's rules worked out here in
-// single precision: the number of cases, every rewritten value and every
-// sweep value in the manifest.  The values are decimals of at most four
+// single precision: the number of cases, every rewritten value, and the
+// sweep value, base value and written field of every manifest line.  The values are decimals of at most four
 // places and below 1000, so no arithmetic here meets a subnormal and the
 // program's flush-to-zero changes nothing.
 #include <gtest/gtest.h>
@@ -82,7 +82,10 @@ struct Trial {
   std::vector<std::string> args;
   std::string prefix = "job";
   int selector = 1;
+  int frame = 1;
+  float base = 0;                     // the selected value before the shift
   std::vector<float> sweep;           // the sweep values, in order
+  std::vector<std::string> values;    // the selected field of each case, as written
   std::vector<std::string> expected;  // the generated files, in order
 };
 
@@ -96,7 +99,7 @@ std::string joined(const std::vector<Decimal> &values, Draw &draw) {
 
 Trial make_trial(Draw &draw) {
   Trial t;
-  const int frame = 1 + static_cast<int>(draw.below(2));
+  const int frame = t.frame = 1 + static_cast<int>(draw.below(2));
   t.selector = 1 + static_cast<int>(draw.below(6));
   // Rotor lines and whether they give foot units.
   static const struct {
@@ -156,10 +159,13 @@ Trial make_trial(Draw &draw) {
     if (v > end + step * 0.5f) break;
     t.sweep.push_back(v);
   }
+  t.base = flight[t.selector - 1].value;
   for (float v : t.sweep) {
     float f[6];
     for (int k = 0; k < 6; ++k) f[k] = flight[k].value;
     f[t.selector - 1] = f[t.selector - 1] + v;
+    const std::string field = f10_4(f[t.selector - 1]);
+    t.values.push_back(field.substr(field.find_first_not_of(' ')));
     const float attitude[3] = {0.0f, 0.0f, 0.0f};
     if (frame == 1) {
       t.expected.push_back(before_rows + row(f, 6) + "END\n");
@@ -171,10 +177,14 @@ Trial make_trial(Draw &draw) {
   return t;
 }
 
-// The manifest's sweep value: 9 significant digits in ES form.
-bool es_form(const std::string &text) {
+// The manifest's sweep and base values: 9 significant digits in ES form,
+// reading back to the same single-precision value.
+void expect_es_form(const std::string &text, float value, const char *column) {
   static const std::regex form("-?[0-9]\\.[0-9]{8}E[-+][0-9]{2}");
-  return std::regex_match(text, form);
+  EXPECT_TRUE(std::regex_match(text, form)) << column << " " << text;
+  const float read_back = std::strtof(text.c_str(), nullptr);
+  EXPECT_EQ(std::memcmp(&read_back, &value, sizeof read_back), 0)
+      << column << " " << text << " reads back as " << read_back << ", not " << value;
 }
 
 TEST(SweepProperty, RandomControlFilesSelectorsAndSweeps) {
@@ -203,7 +213,7 @@ TEST(SweepProperty, RandomControlFilesSelectorsAndSweeps) {
     std::stringstream manifest(tavo_text::file(dir, "m.csv"));
     std::string line;
     std::getline(manifest, line);
-    EXPECT_EQ(line, "case,file,quantity,sweep");
+    EXPECT_EQ(line, "case,file,quantity,sweep,frame,base,value");
     for (size_t k = 0; k < t.sweep.size(); ++k) {
       const std::string name = t.prefix + std::to_string(k + 1) + "TAVO.inp";
       names.push_back(name);
@@ -211,11 +221,14 @@ TEST(SweepProperty, RandomControlFilesSelectorsAndSweeps) {
       ASSERT_TRUE(std::getline(manifest, line)) << "no manifest line for " << name;
       const std::string lead = std::to_string(k + 1) + "," + name + "," + "UVWPQR"[t.selector - 1] + ",";
       ASSERT_EQ(line.substr(0, lead.size()), lead);
-      const std::string value = line.substr(lead.size());
-      EXPECT_TRUE(es_form(value)) << value;
-      const float read_back = std::strtof(value.c_str(), nullptr);
-      EXPECT_EQ(std::memcmp(&read_back, &t.sweep[k], sizeof read_back), 0)
-          << value << " reads back as " << read_back << ", not " << t.sweep[k];
+      std::vector<std::string> rest;
+      std::stringstream columns(line.substr(lead.size()));
+      for (std::string c; std::getline(columns, c, ',');) rest.push_back(c);
+      ASSERT_EQ(rest.size(), 4u) << line;
+      expect_es_form(rest[0], t.sweep[k], "sweep");
+      EXPECT_EQ(rest[1], std::to_string(t.frame));
+      expect_es_form(rest[2], t.base, "base");
+      EXPECT_EQ(rest[3], t.values[k]) << "value";
     }
     EXPECT_FALSE(std::getline(manifest, line)) << "a manifest line too many: " << line;
     std::sort(names.begin(), names.end());

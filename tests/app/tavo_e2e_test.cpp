@@ -663,11 +663,12 @@ TEST(Refusals, AGeneratedFileWouldBeTheControlFile) {
 
 // ---- Manifest ---------------------------------------------------------------
 
-const std::string kManifestHeader = "case,file,quantity,sweep\n";
+const std::string kManifestHeader = "case,file,quantity,sweep,frame,base,value\n";
 
 // The header replaces whatever the file held; each line names the file as it
-// was opened (OPEN drops leading blanks), the quantity, and the sweep value
-// to 9 significant digits.
+// was opened (OPEN drops leading blanks), the quantity, the sweep value to 9
+// significant digits, the frame, the value before the shift and the field as
+// written.
 TEST(Manifest, OneLinePerGeneratedFile) {
   TempDir dir;
   testkit::write_file(dir / "c.inp", kFrame1);
@@ -676,16 +677,16 @@ TEST(Manifest, OneLinePerGeneratedFile) {
   EXPECT_EQ(r.o.out, kEcho + "c.inp\n");
   EXPECT_EQ(r.o.status, 0) << r.o.err;
   EXPECT_EQ(file(dir, "m.csv"), kManifestHeader +
-                                    "1,a1TAVO.inp,U,-3.04799974E-01\n"
-                                    "2,a2TAVO.inp,U,3.04800034E-01\n");
+                                    "1,a1TAVO.inp,U,-3.04799974E-01,1,2.00000000E+00,1.6952\n"
+                                    "2,a2TAVO.inp,U,3.04800034E-01,1,2.00000000E+00,2.3048\n");
   EXPECT_EQ(file(dir, "a1TAVO.inp"), frame1_case(row6("    1.6952", Z, Z, Z, Z, Z)));
 
   r = tavo(dir, {"5", "c", "j", "-1.", "1.", "1."}, {{"TAVO_MANIFEST", dir / "m.csv"}});
   EXPECT_EQ(r.o.status, 0) << r.o.err;
   EXPECT_EQ(file(dir, "m.csv"), kManifestHeader +
-                                    "1,j1TAVO.inp,Q,-1.00000000E+00\n"
-                                    "2,j2TAVO.inp,Q,0.00000000E+00\n"
-                                    "3,j3TAVO.inp,Q,1.00000000E+00\n");
+                                    "1,j1TAVO.inp,Q,-1.00000000E+00,1,0.00000000E+00,-1.0000\n"
+                                    "2,j2TAVO.inp,Q,0.00000000E+00,1,0.00000000E+00,0.0000\n"
+                                    "3,j3TAVO.inp,Q,1.00000000E+00,1,0.00000000E+00,1.0000\n");
   // An empty sweep leaves the header alone.
   r = tavo(dir, {"6", "c", "j", "2.", "1.", "0.5"}, {{"TAVO_MANIFEST", "m.csv"}});
   EXPECT_EQ(r.o.status, 0);
@@ -698,6 +699,44 @@ TEST(Manifest, OneLinePerGeneratedFile) {
     r = tavo(none, {"1", "c"}, {{"TAVO_MANIFEST", value}});
     EXPECT_EQ(r.o.status, 0);
     EXPECT_EQ(r.names, (std::vector<std::string>{"c.inp", "job1TAVO.inp", "job2TAVO.inp"})) << '[' << value << ']';
+  }
+}
+
+// The frame, base and value columns where they are easy to get wrong: the
+// vehicle's values in frame 2, a field that does not fit, a keyword met twice
+// (the last rewrite counts), and a base with more decimals than the field.
+TEST(Manifest, FrameBaseAndWrittenValue) {
+  const std::string twice = "T\nNROTOR\n 1\nSFRAME\n 1\nU V W P Q R\n 1.0 0 0 0 0 0\n"
+                            "SFRAME\n 1\nU V W P Q R\n 7.5 0 0 0 0 0\nEND\n";
+  const std::string fine = "T\nNROTOR\n 1\nSFRAME\n 1\nU V W P Q R\n 68.03125 0 0 0 0.00004 0\nEND\n";
+  const struct {
+    const char *what;
+    std::string control;
+    std::vector<std::string> args;
+    int status;
+    std::string lines;
+  } rows[] = {
+      {"frame 2, a velocity: the vehicle's", kFrame2, {"1", "c"}, 0,
+       "1,job1TAVO.inp,U,-1.00000000E+00,2,-3.00000000E+00,-4.0000\n"
+       "2,job2TAVO.inp,U,1.00000000E+00,2,-3.00000000E+00,-2.0000\n"},
+      {"frame 2, a rate", kFrame2, {"6", "c", "j", "0.25", "0.25", "1."}, 0,
+       "1,j1TAVO.inp,R,2.50000000E-01,2,0.00000000E+00,0.2500\n"},
+      {"a field that does not fit", kFrame1, {"1", "c", "j", "99998.", "99998.", "1."}, 63,
+       "1,j1TAVO.inp,U,9.99980000E+04,1,2.00000000E+00,**********\n"},
+      {"a keyword met twice", twice, {"1", "c", "j", "0.5", "0.5", "1."}, 0,
+       "1,j1TAVO.inp,U,5.00000000E-01,1,7.50000000E+00,8.0000\n"},
+      {"a velocity of five decimals", fine, {"1", "c", "j", "0.", "0.", "1."}, 0,
+       "1,j1TAVO.inp,U,0.00000000E+00,1,6.80312500E+01,68.0312\n"},
+      // Case 1 is (START - STEP) + STEP in single precision: not 3E-5.
+      {"a rate below the four decimals", fine, {"5", "c", "j", "0.00003", "0.00003", "1."}, 0,
+       "1,j1TAVO.inp,Q,2.99811363E-05,1,3.99999990E-05,0.0001\n"},
+  };
+  for (const auto &row : rows) {
+    TempDir dir;
+    testkit::write_file(dir / "c.inp", row.control);
+    Result r = tavo(dir, row.args, {{"TAVO_MANIFEST", "m.csv"}});
+    EXPECT_EQ(r.o.status, row.status) << row.what << "\n" << r.o.err;
+    EXPECT_EQ(file(dir, "m.csv"), kManifestHeader + row.lines) << row.what;
   }
 }
 
