@@ -170,7 +170,7 @@ const char *const kUsage[] = {
     "(0.3048 in foot units): two cases either way.",
     "",
     "Environment:",
-    "  FORT_BUFFERED=yes          write the generated files in blocks (faster)",
+    "  FORT_BUFFERED=no           one write per line (default: in blocks)",
     "  FOR_DISABLE_STACK_TRACE=1  diagnostics without the traceback",
     "  TAVO_MANIFEST=FILE         list each complete file: case, name, quantity,",
     "                             sweep value, frame, value before and as written",
