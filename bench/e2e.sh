@@ -6,17 +6,20 @@
 #     and write calls, is shown beside it);
 #   - a plain stdio program writing the same files (bench/peer/tavo_peer.cpp),
 #     checked byte for byte with cmp before it is timed.
-# Two control files: a typical 300-line file with the default sweep (2 cases)
-# and a 20 MB file with 1000 SFRAME blocks swept over 21 cases.  tavo runs in
-# its default mode (one write call per record) and with FORT_BUFFERED=yes.
-# Also reported: write calls per record in the default mode (strace) and the
-# peak resident memory of the 20 MB case (/usr/bin/time -v).
+# Three workloads: a typical 300-line file with the default sweep (2 cases),
+# a 20 MB file with 1000 SFRAME blocks swept over 21 cases, and the typical
+# file swept over 5000 cases (against the peer only: the floors would start
+# a process per file).  tavo runs in its default mode (block-buffered) and
+# with FORT_BUFFERED=yes.  Also reported: write calls per record with
+# FORT_BUFFERED=no (strace) and the peak resident memory of the 20 MB case
+# (/usr/bin/time -v).
 #
 # Usage: bench/e2e.sh [build-dir]   (default: build-perf, else build)
 # It builds nothing: build the targets tavo and tavo_peer first.
-# Environment: REPS (samples of the 20 MB case, default 3), TYPICAL_REPS
-# (samples of the typical case, default 15), TYPICAL_RUNS (runs per typical
-# sample, default 10), TMPDIR (where the ~1 GB of scratch files go).
+# Environment: REPS (samples of the 20 MB case and of the 5000-case sweep,
+# default 3), TYPICAL_REPS (samples of the typical case, default 15),
+# TYPICAL_RUNS (runs per typical sample, default 10), TMPDIR (where the ~1 GB
+# of scratch files go).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -145,13 +148,13 @@ bench_case() {
 
 bench_case typical "$typical_reps" "$typical_runs" "${typical_args[@]}"
 
-# Write calls of a default-mode run: one per record of the generated files,
-# and one for the echo line on standard output.
+# Write calls of a FORT_BUFFERED=no run: one per record of the generated
+# files, and one for the echo line on standard output.
 records=$(cat "$work"/ref_typical/* | wc -l)
 rm -rf run && mkdir run
-(cd run && strace -f -c -e trace=write -o ../strace.txt "$tavo" "${typical_args[@]}" > /dev/null)
+(cd run && FORT_BUFFERED=no strace -f -c -e trace=write -o ../strace.txt "$tavo" "${typical_args[@]}" > /dev/null)
 writes=$(awk '$NF == "write" { print $4 }' strace.txt)
-echo "  write calls (default mode): $writes for $records records and the echo line:" \
+echo "  write calls (FORT_BUFFERED=no): $writes for $records records and the echo line:" \
   "$(awk -v w="$writes" -v r="$records" 'BEGIN { printf "%.4f", (w - 1) / r }') per record (target: exactly 1)"
 rm -rf run "$work"/ref_typical
 
@@ -177,6 +180,32 @@ for mode in default buffered; do
   echo "  peak resident memory, $mode mode: $kib KiB (target: under 8192 KiB)"
 done
 rm -rf run
+
+# The typical file over 5000 cases: what a case costs beside its two files.
+sweep_args=(1 ../typical.inp job -2500. 2499. 1.)
+ref=$work/ref_sweep
+run_in "$ref" "$tavo" "${sweep_args[@]}"
+run_in peer_check "$peer" "${sweep_args[@]}"
+same_files "$ref" peer_check || { echo "sweep: the peer's files differ from tavo's" >&2; exit 1; }
+rm -rf peer_check
+echo
+echo "sweep: control file 300 lines, $(ls "$ref" | wc -l) cases"
+peer_times=() tavo_times=() buf_times=()
+for ((s = 0; s < reps; ++s)); do
+  peer_times+=("$(time_ms 1 "$peer" "${sweep_args[@]}")")
+  same_files "$ref" run
+  tavo_times+=("$(time_ms 1 "$tavo" "${sweep_args[@]}")")
+  same_files "$ref" run
+  buf_times+=("$(time_ms 1 env FORT_BUFFERED=yes "$tavo" "${sweep_args[@]}")")
+  same_files "$ref" run
+done
+rm -rf run "$ref"
+t_peer=$(median "${peer_times[@]}")
+t_tavo=$(median "${tavo_times[@]}")
+t_buf=$(median "${buf_times[@]}")
+echo "  median wall time (ms, $reps samples): peer $t_peer, tavo $t_tavo, tavo FORT_BUFFERED=yes $t_buf"
+echo "  default mode: tavo/peer $(ratio "$t_tavo" "$t_peer"); FORT_BUFFERED=yes: tavo/peer $(ratio "$t_buf" "$t_peer")" \
+  "(goal: at most 0.7)"
 
 echo
 echo "load average at end: $(load)"
