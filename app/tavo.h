@@ -11,11 +11,3 @@ void columns(const char *text, const int32_t *n, int32_t *count, int64_t text_le
 // Position of the last non-blank character of text, 0 when none.
 int32_t lenstr(const char *text, int64_t text_length);
 }
-
-namespace tavo_detail {
-// The two scans behind lenstr: the second where the processor has AVX2.
-int32_t lenstr_sse2(const char *text, int64_t text_length);
-int32_t lenstr_avx2(const char *text, int64_t text_length);
-// Whether the processor and the system let the program use AVX2.
-bool avx2_usable();
-}  // namespace tavo_detail

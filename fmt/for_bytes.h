@@ -4,21 +4,17 @@
 // more than the move, and its register spills more still).
 #pragma once
 
-#include <emmintrin.h>
-
 #include <cstdint>
 #include <cstring>
 
-inline __m128i for__load16(const char *p) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p)); }
-inline void for__store16(char *p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i *>(p), v); }
+#include "for_arch_bytes.h"
 
 // The offset of the first line feed in [p, p + n), searched in whole groups
 // of 16 only; -1 when none of them holds one (the rest is left unsearched).
 inline int64_t for__find_lf_groups(const char *p, int64_t n) {
-  const __m128i lf = _mm_set1_epi8('\n');
+  const for_group lf = for__splat16('\n');
   for (int64_t k = 0; k + 16 <= n; k += 16) {
-    if (const uint32_t hits = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(for__load16(p + k), lf))))
-      return k + __builtin_ctz(hits);
+    if (const for_hits hits = for__equal_bytes(for__load16(p + k), lf)) return k + for__first_hit(hits);
   }
   return -1;
 }
@@ -28,26 +24,24 @@ inline int64_t for__find_lf_groups(const char *p, int64_t n) {
 // (f | 15) < room, dst already holds [p, p + f]; otherwise the groups that
 // fitted were copied and the rest was not.
 inline int64_t for__find_lf_copying(const char *p, int64_t n, char *dst, int64_t room) {
-  const __m128i lf = _mm_set1_epi8('\n');
+  const for_group lf = for__splat16('\n');
   // The last group that fits both.
   const int64_t last = (n < room ? n : room) - 16;
   int64_t k = 0;
   for (; k <= last; k += 16) {
-    const __m128i group = for__load16(p + k);
+    const for_group group = for__load16(p + k);
     for__store16(dst + k, group);
-    if (const uint32_t hits = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(group, lf))))
-      return k + __builtin_ctz(hits);
+    if (const for_hits hits = for__equal_bytes(group, lf)) return k + for__first_hit(hits);
   }
   for (; k + 16 <= n; k += 16) {
-    if (const uint32_t hits = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(for__load16(p + k), lf))))
-      return k + __builtin_ctz(hits);
+    if (const for_hits hits = for__equal_bytes(for__load16(p + k), lf)) return k + for__first_hit(hits);
   }
   return -1;
 }
 
 // Stores v at [dst, dst + n) for 16 <= n <= 64, in four stores at most
 // (from both ends, overlapping), without a loop.
-inline void for__spread16(char *dst, int64_t n, __m128i first, __m128i second, __m128i last2, __m128i last) {
+inline void for__spread16(char *dst, int64_t n, for_group first, for_group second, for_group last2, for_group last) {
   for__store16(dst, first);
   for__store16(dst + n - 16, last);
   if (n > 32) {
@@ -76,8 +70,8 @@ inline void for__move_exact(char *dst, const char *src, int64_t n) {
   } else if (n >= 16) {
     // Every load before the first store: the two may overlap only as the
     // caller's own copies would.
-    const __m128i a = for__load16(src), z = for__load16(src + n - 16);
-    const __m128i b = n > 32 ? for__load16(src + 16) : a, y = n > 32 ? for__load16(src + n - 32) : z;
+    const for_group a = for__load16(src), z = for__load16(src + n - 16);
+    const for_group b = n > 32 ? for__load16(src + 16) : a, y = n > 32 ? for__load16(src + n - 32) : z;
     for__spread16(dst, n, a, b, y, z);
   } else if (n >= 8) {
     for__move_two_words<uint64_t>(dst, src, n);
@@ -93,7 +87,7 @@ inline void for__blank_tail(char *dst, int64_t from, int64_t n) {
   const int64_t m = n - from;
   char *p = dst + from;
   if (m >= 16) {
-    const __m128i blanks = _mm_set1_epi8(' ');
+    const for_group blanks = for__splat16(' ');
     if (m > 64) {
       // Runs of 64, then the last 64 (overlapping).
       for (int64_t k = 64; k < m - 64; k += 64) for__spread16(p + k, 64, blanks, blanks, blanks, blanks);

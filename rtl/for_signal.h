@@ -27,12 +27,18 @@ struct for_signal_choice {
 for_signal_choice for__signal_choice(int sig, const siginfo_t *info, const ucontext_t *uc);
 
 // The SIGFPE message: from si_code, or for si_code 0 (no code from the
-// kernel) from the trap number and the x87 or SIMD status bits.
+// kernel) from what the processor's context says (for__trap_message).
 int32_t for__fpe_message(const siginfo_t *info, const ucontext_t *uc);
 
+// The processor's part (one implementation per architecture):
+// The SIGFPE message for si_code 0, from the interrupted context; 75 when
+// the context tells nothing.
+int32_t for__trap_message(const ucontext_t *uc);
 // Whether a floating invalid trap's operand holds the pattern of an
 // uninitialised real (0x7FBADDAD or 0x7FF7BADDADBADDAD).
 bool for__uninitialised_operand(const ucontext_t *uc);
+// Whether a SIGSEGV came from a failed array-bounds check instruction.
+bool for__bounds_fault(const ucontext_t *uc);
 
 // Prints the FOR_DUMP_EXCEPTION_INFO report on standard output.
 void for__dump_exception_info(int sig, const siginfo_t *info, const void *context);

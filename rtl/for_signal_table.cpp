@@ -1,7 +1,6 @@
 // The signal table: which diagnostic a caught signal gets and how the run
 // ends after it.
 #include "rtl/for_signal.h"
-#include "rtl/tbk_internal.h"
 
 namespace {
 
@@ -22,20 +21,6 @@ constexpr for_signal_choice kEndings[] = {
     {8, end::message_status},                               // any other signal
 };
 
-constexpr greg_t kTrapBoundRange = 5;
-constexpr uint8_t kBoundOpcode = 0x62;
-
-// An array-bounds check (BOUND, opcode 0x62) that failed.  In 64-bit code
-// 0x62 also starts every EVEX-encoded vector instruction, so the byte alone
-// would report each invalid access by such an instruction as a bounds
-// error; the bound-range trap number tells the two apart.
-bool bounds_fault(const ucontext_t *uc) {
-  if (!uc || uc->uc_mcontext.gregs[REG_TRAPNO] != kTrapBoundRange) return false;
-  uint8_t first = 0;
-  const uintptr_t rip = static_cast<uintptr_t>(uc->uc_mcontext.gregs[REG_RIP]);
-  return tbk_safe_read(rip, &first, 1) == 1 && first == kBoundOpcode;
-}
-
 int32_t signal_message(int sig, const siginfo_t *info, const ucontext_t *uc) {
   switch (sig) {
     case SIGINT: return 69;
@@ -43,7 +28,7 @@ int32_t signal_message(int sig, const siginfo_t *info, const ucontext_t *uc) {
     case SIGQUIT: return 79;
     case SIGABRT: return 76;
     case SIGILL: return 168;
-    case SIGSEGV: return bounds_fault(uc) ? 154 : 174;
+    case SIGSEGV: return for__bounds_fault(uc) ? 154 : 174;
     case SIGFPE: return for__fpe_message(info, uc);
     default: return 8;
   }

@@ -1,5 +1,4 @@
 // STOP: the stop guard, the optional stop message, the exit handler, exit.
-#include <xmmintrin.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -8,22 +7,20 @@
 #include "rtl/for_msg.h"
 #include "rtl/for_rtl.h"
 #include "rtl/for_state.h"
+#include "for_arch_fenv.h"
 
 // Writes one record to a unit through the record layer (fmt/for_put.cpp).
 int for__write_record(int64_t unit, const char *text, int64_t length);
 
 namespace {
 
-// Messages 525..528 for each IEEE exception flag that is raised, in the SSE
-// status register or the x87 status word (same bit positions in both).
+// Messages 525..528 for each IEEE exception flag that is raised.
 void report_ieee_flags() {
-  uint16_t x87;
-  __asm__ volatile("fnstsw %0" : "=am"(x87));
-  const unsigned raised = (_mm_getcsr() | x87) & 0x3F;
+  const unsigned raised = for__fp_raised();
   static const struct {
     unsigned bit;
     int32_t message;
-  } flags[] = {{0x01, 525}, {0x04, 526}, {0x08, 527}, {0x10, 528}};
+  } flags[] = {{FOR_FP_INVALID, 525}, {FOR_FP_DIVIDE, 526}, {FOR_FP_OVERFLOW, 527}, {FOR_FP_UNDERFLOW, 528}};
   for (const auto &f : flags)
     if (raised & f.bit) for__issue_diagnostic(f.message, 0);
 }

@@ -44,8 +44,11 @@ void tbk_image_cache_reset(void);
 // The dynamic symbol that contains address, or "Unknown".
 const char *tbk_routine_name(uintptr_t address);
 
-// The general, control and floating-point registers of a ucontext_t.
+// The general, control and floating-point registers of a ucontext_t, in
+// lines of four "NAME = 0x..." fields (one implementation per processor).
 bool tbk_put_registers(tbk_text *t, const void *context);
+// The address of the instruction a ucontext_t was interrupted at.
+uintptr_t tbk_context_pc(const void *context);
 
 // Copies n bytes from address into out without faulting; returns the number
 // of bytes copied (short when the range runs into unreadable memory).

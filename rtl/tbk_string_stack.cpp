@@ -106,7 +106,7 @@ extern "C" int64_t tbk_string_stack_signal(const void *context, uintptr_t from, 
 
   state = trace_state{};
   state.rows = {buffer, used, capacity - kReserve};
-  state.target = uc ? static_cast<uintptr_t>(uc->uc_mcontext.gregs[REG_RIP]) : from;
+  state.target = uc ? tbk_context_pc(uc) : from;
   state.inclusive = uc != nullptr;
   state.verbose = verbose != 0;
   tbk_image_cache_reset();

@@ -1,11 +1,15 @@
 // The trimmed length of a blank-padded value: every length up to 200 with
-// its last non-blank at every place, over contents that leave whole groups
-// blank before it or not.
+// its last non-blank at every place, at every alignment of a group, over
+// contents that leave whole groups blank before it or not, through lenstr
+// and through each scan of this processor that it can use.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/tavo.h"
+#include "for_arch_scan.h"
 
 namespace {
 
@@ -15,21 +19,27 @@ int32_t reference(const std::string &text) {
   return n;
 }
 
-// Both scans, where the processor has AVX2.
 TEST(Lenstr, EveryLengthAndEveryLastNonBlank) {
-  const bool avx2 = tavo_detail::avx2_usable();
+  std::vector<const for_blank_scan *> scans;
+  for (int k = 0; k < for__blank_scan_count; ++k)
+    if (for__blank_scans[k].usable()) scans.push_back(&for__blank_scans[k]);
+  std::string buffer(232, ' ');
   for (int length = 0; length <= 200; ++length) {
     for (int last = -1; last < length; ++last) {
       // Dense text, and text that is one character at `last` in blanks.
       for (bool sparse : {false, true}) {
-        std::string text(static_cast<size_t>(length), ' ');
-        for (int k = 0; k <= last; ++k)
-          if (!sparse || k == last) text[static_cast<size_t>(k)] = static_cast<char>('a' + k % 26);
-        const int32_t expect = reference(text);
-        ASSERT_EQ(lenstr(text.data(), length), expect) << length << " " << last << " " << sparse;
-        ASSERT_EQ(tavo_detail::lenstr_sse2(text.data(), length), expect) << length << " " << last << " " << sparse;
-        if (avx2) {
-          ASSERT_EQ(tavo_detail::lenstr_avx2(text.data(), length), expect) << length << " " << last;
+        for (int offset = 0; offset < 32; offset += (length > 80 ? 7 : 1)) {
+          char *text = buffer.data() + offset;
+          // Non-blanks on both sides, so that a scan reading outside the value
+          // gets a wrong answer.
+          std::fill(buffer.begin(), buffer.end(), 'x');
+          std::fill(text, text + length, ' ');
+          for (int k = 0; k <= last; ++k)
+            if (!sparse || k == last) text[k] = static_cast<char>('a' + k % 26);
+          const int32_t expect = reference(std::string(text, static_cast<size_t>(length)));
+          ASSERT_EQ(lenstr(text, length), expect) << length << " " << last << " " << sparse << " " << offset;
+          for (const for_blank_scan *scan : scans)
+            ASSERT_EQ(scan->scan(text, length), expect) << scan->name << " " << length << " " << last << " " << sparse;
         }
       }
     }

@@ -1,7 +1,7 @@
 // Decoding the interrupted instruction: prefixes, REX, VEX and EVEX, the
 // opcode map, ModRM, SIB and displacement.  Only what the arithmetic trap
 // checks need; anything else is reported as not understood.
-#include "rtl/for_signal_insn.h"
+#include "for_signal_insn.h"
 
 #include <string.h>
 

@@ -1,4 +1,4 @@
-// The register dump of a signal context, four registers to a line.
+// The register table of an x86-64 signal context, four registers to a line.
 #include <signal.h>
 #include <ucontext.h>
 
@@ -50,4 +50,8 @@ bool tbk_put_registers(tbk_text *t, const void *context) {
     }
   }
   return true;
+}
+
+uintptr_t tbk_context_pc(const void *context) {
+  return static_cast<uintptr_t>(static_cast<const ucontext_t *>(context)->uc_mcontext.gregs[REG_RIP]);
 }
