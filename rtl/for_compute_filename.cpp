@@ -152,6 +152,8 @@ void directory_prefix(const for_open_kw *kw, text &dir) {
 
 }  // namespace
 
+void for__forget_working_directory(void) { cached_directory[0] = '\0'; }
+
 int for__compute_filename(for_lub *lub, const for_open_kw *kw, char **path, int *std_fd, int *scratch_fd) {
   *path = nullptr;
   *std_fd = -1;

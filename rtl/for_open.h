@@ -41,6 +41,9 @@ int for__decode_keywords(const uint8_t *list, const void *arguments, for_open_kw
 // (or null for a standard stream, with *std_fd its descriptor) and *scratch_fd
 // the descriptor of a created scratch file, else -1.
 int for__compute_filename(for_lub *lub, const for_open_kw *kw, char **path, int *std_fd, int *scratch_fd);
+// Relative names are resolved against the working directory as it was first
+// looked up; a caller that changes the directory calls this first.
+void for__forget_working_directory(void);
 int for__open_proc(const for_open_kw *kw, for_lub *lub);
 int for__reopen_file(const for_open_kw *kw, for_lub *lub);
 // The work of CLOSE (kw may be null); the block keeps its name for a

@@ -734,9 +734,10 @@ TEST(Manifest, FrameBaseAndWrittenValue) {
   for (const auto &row : rows) {
     TempDir dir;
     testkit::write_file(dir / "c.inp", row.control);
-    Result r = tavo(dir, row.args, {{"TAVO_MANIFEST", "m.csv"}});
+    // A one-character name: the manifest is on whatever the name's length.
+    Result r = tavo(dir, row.args, {{"TAVO_MANIFEST", "m"}});
     EXPECT_EQ(r.o.status, row.status) << row.what << "\n" << r.o.err;
-    EXPECT_EQ(file(dir, "m.csv"), kManifestHeader + row.lines) << row.what;
+    EXPECT_EQ(file(dir, "m"), kManifestHeader + row.lines) << row.what;
   }
 }
 

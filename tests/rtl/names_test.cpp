@@ -62,6 +62,8 @@ TEST(SameFile, NamesOfFilesNotYetCreated) {
                                   dir / "nodir/../job1TAVO.inp", std::string("   ")}) {
     EXPECT_FALSE(same(f, other)) << other;
   }
+  // Two directories that do not exist are not one directory.
+  EXPECT_FALSE(same(dir / "nodir/job1TAVO.inp", dir / "gone/job1TAVO.inp"));
   // A dangling link stands for the file that creating it would make.
   ASSERT_EQ(symlink("sub/new.inp", (dir / "link").c_str()), 0);
   EXPECT_TRUE(same(dir / "link", dir / "sub/new.inp"));

@@ -1,10 +1,14 @@
 // CLOSE: dispositions, the errors of a failed close (the unit is reset all
 // the same), and the walk over every open unit at STOP and after a severe
 // error.
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
+
+#include "rtl/for_open.h"
 #include "tests/rtl/units_kit.h"
 
 namespace {
@@ -302,6 +306,46 @@ TEST_F(Close, RelativeNamesDoNotLookUpTheDirectoryAgain) {
     ASSERT_EQ(close_kw(41, kProgram, del), 0);
   }
   EXPECT_EQ(directory_lookups, 0);
+}
+
+// The first lookup after the directory is forgotten: tried five times when
+// it fails (the name then starts "./", whatever the failed call left in its
+// buffer), once when it succeeds, even for the root directory.
+char *failing_getcwd(char *buf, size_t size) {
+  ++directory_lookups;
+  if (size > 2) memcpy(buf, "/x", 3);
+  errno = ERANGE;
+  return nullptr;
+}
+
+TEST_F(Close, TheWorkingDirectoryIsLookedUpAgainOnlyWhenForgotten) {
+  auto r = child([] {
+    const struct {
+      const char *cwd;
+      char *(*lookup)(char *, size_t);
+      int lookups;  // over two OPENs
+      const char *prefix;
+    } rows[] = {{"/", failing_getcwd, 10, "./"}, {"/", counting_getcwd, 1, "/"}, {"/tmp", counting_getcwd, 1, "/tmp/"}};
+    for (const auto &row : rows) {
+      UNITS_REQUIRE(chdir(row.cwd) == 0);
+      for__forget_working_directory();
+      directory_lookups = 0;
+      for__sys.getcwd = row.lookup;
+      for (int i = 0; i < 2; ++i) {
+        Keywords kw;
+        kw.text(FOR_KW_FILE, "tavo-cwd-test.txt").text(FOR_KW_STATUS, "scratch");
+        UNITS_REQUIRE(open_kw(42, kProgram | FOR_OPT_ERR, kw) == 0 || row.lookup == failing_getcwd);
+        if (for_lub *lub = lub_of(42)) {
+          UNITS_REQUIRE(std::string(lub->name).rfind(row.prefix, 0) == 0);
+          close_unit(42);
+        }
+      }
+      for__sys = for__sys_default;
+      UNITS_REQUIRE(directory_lookups == row.lookups);
+    }
+    return 0;
+  });
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
 }
 
 }  // namespace
