@@ -1,11 +1,13 @@
 // The run frame: start-up, STOP in all its forms, the exit handler, the
 // reentrancy mode and the floating-point mode of the main program.
 #include <gtest/gtest.h>
+#include <fenv.h>
 
 #include <bit>
 #include <cfloat>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "fmt/for_fmt.h"
 #include "fmt/for_statements.h"
@@ -107,6 +109,38 @@ TEST(Stop, Bit27PrintsTheStopMessages) {
   });
   EXPECT_EQ(o.out, "Return code 3\n");
   EXPECT_EQ(o.status, 3);
+}
+
+// With the IEEE report asked for, STOP warns once for each of the invalid,
+// divide-by-zero, overflow and underflow flags that is raised (inexact has
+// no warning), in that order, before it ends.
+TEST(Stop, IeeeReportWarnsForEachRaisedFlag) {
+  const std::string invalid = "forrtl: warning (525): Floating invalid exception flag is signalling\n";
+  const std::string divide = "forrtl: warning (526): Floating divide-by-zero exception flag is signalling\n";
+  const std::string overflow = "forrtl: warning (527): Floating overflow exception flag is signalling\n";
+  const std::string underflow = "forrtl: warning (528): Floating underflow exception flag is signalling\n";
+  const struct {
+    int raised;
+    std::string err;
+  } rows[] = {
+      {0, ""},
+      {FE_INEXACT, ""},
+      {FE_INVALID, invalid},
+      {FE_DIVBYZERO | FE_UNDERFLOW, divide + underflow},
+      {FE_OVERFLOW | FE_INEXACT, overflow},
+      {FE_ALL_EXCEPT, invalid + divide + overflow + underflow},
+  };
+  for (const auto &row : rows) {
+    auto o = run_child([&] {
+      start();
+      feclearexcept(FE_ALL_EXCEPT);
+      feraiseexcept(row.raised);
+      for_stop_core("", 0, FOR_OPTS_PROGRAM | FOR_OPT_IEEE_REPORT, 0, 0);
+      return 1;
+    });
+    EXPECT_EQ(o.status, 0) << row.raised;
+    EXPECT_EQ(o.err, row.err) << row.raised;
+  }
 }
 
 TEST(Stop, AStopDuringAStopEndsAtOnceWithZero) {
