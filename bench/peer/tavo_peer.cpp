@@ -6,14 +6,14 @@
 // refusals of odd sweeps are left out.
 //
 // usage: tavo_peer SELECTOR CONTROL [JOB [START END STEP]]
-#include <xmmintrin.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <type_traits>
+
+#include "for_arch_fenv.h"
 
 namespace {
 
@@ -146,7 +146,7 @@ float sweep_argument(const char *text) {
 }  // namespace
 
 int main(int argc, char **argv) {
-  _mm_setcsr(_mm_getcsr() | 0x8040);
+  for__set_program_fp_mode();
   const int nargs = argc - 1;
   if (nargs < 2 || nargs == 4 || nargs == 5) fail("usage: tavo_peer SELECTOR CONTROL [JOB [START END STEP]]");
   const int selector = argv[1][0] - '0';

@@ -13,10 +13,10 @@
 #include <random>
 #include <string>
 #include <vector>
-#include <xmmintrin.h>
 
 #include "cvt/cvt.h"
 #include "cvt/cvtas_globals.h"
+#include "for_arch_fenv.h"
 #include "tests/cvt/atof_reference.h"
 
 namespace {
@@ -57,14 +57,16 @@ OutT to_t(const std::string &text, uint32_t flags = kEntry, int16_t d = 0, int8_
 uint32_t fbits(float f) { return std::bit_cast<uint32_t>(f); }
 uint64_t dbits(double d) { return std::bit_cast<uint64_t>(d); }
 
-// Flush-to-zero and denormals-are-zero on for the lifetime of the object.
+// The main program's floating-point mode (flush-to-zero and
+// denormals-are-zero where the processor provides them for it) for the
+// lifetime of the object.
 class FlushToZero {
   public:
-    FlushToZero() : saved_(_mm_getcsr()) { _mm_setcsr(saved_ | 0x8040); }
-    ~FlushToZero() { _mm_setcsr(saved_); }
+    FlushToZero() : saved_(for__fp_mode()) { for__set_program_fp_mode(); }
+    ~FlushToZero() { for__set_fp_mode(saved_); }
 
   private:
-    unsigned saved_;
+    uint32_t saved_;
 };
 
 uint32_t ref_bits(const std::string &text, int d = 0, int k = 0)

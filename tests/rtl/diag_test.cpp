@@ -169,7 +169,8 @@ TEST(Diagnostic, DumpCoreFileAbortsWhateverTheSeverity) {
     return 0;
   }, opts);
   EXPECT_EQ(o.signal, SIGABRT);
-  EXPECT_EQ(o.err, "forrtl: error (63): output conversion error, unit 1, file f\n");
+  // The first line: an emulator reports the abort after it.
+  EXPECT_EQ(o.err.substr(0, o.err.find('\n') + 1), "forrtl: error (63): output conversion error, unit 1, file f\n");
 }
 
 TEST(Diagnostic, SevereWhileTheExitHandlerRunsIsReportedWithoutEnding) {

@@ -1,16 +1,21 @@
 // The run frame: start-up, STOP in all its forms, the exit handler, the
 // reentrancy mode and the floating-point mode of the main program.
 #include <gtest/gtest.h>
-#include <xmmintrin.h>
+#include <fenv.h>
 
+#include <bit>
 #include <cfloat>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "fmt/for_fmt.h"
 #include "fmt/for_statements.h"
 #include "rtl/for_rtl.h"
 #include "rtl/for_state.h"
 #include "tests/support/testkit.h"
+#include "for_arch_arith.h"
+#include "for_arch_fenv.h"
 
 namespace {
 
@@ -106,6 +111,38 @@ TEST(Stop, Bit27PrintsTheStopMessages) {
   EXPECT_EQ(o.status, 3);
 }
 
+// With the IEEE report asked for, STOP warns once for each of the invalid,
+// divide-by-zero, overflow and underflow flags that is raised (inexact has
+// no warning), in that order, before it ends.
+TEST(Stop, IeeeReportWarnsForEachRaisedFlag) {
+  const std::string invalid = "forrtl: warning (525): Floating invalid exception flag is signalling\n";
+  const std::string divide = "forrtl: warning (526): Floating divide-by-zero exception flag is signalling\n";
+  const std::string overflow = "forrtl: warning (527): Floating overflow exception flag is signalling\n";
+  const std::string underflow = "forrtl: warning (528): Floating underflow exception flag is signalling\n";
+  const struct {
+    int raised;
+    std::string err;
+  } rows[] = {
+      {0, ""},
+      {FE_INEXACT, ""},
+      {FE_INVALID, invalid},
+      {FE_DIVBYZERO | FE_UNDERFLOW, divide + underflow},
+      {FE_OVERFLOW | FE_INEXACT, overflow},
+      {FE_ALL_EXCEPT, invalid + divide + overflow + underflow},
+  };
+  for (const auto &row : rows) {
+    auto o = run_child([&] {
+      start();
+      feclearexcept(FE_ALL_EXCEPT);
+      feraiseexcept(row.raised);
+      for_stop_core("", 0, FOR_OPTS_PROGRAM | FOR_OPT_IEEE_REPORT, 0, 0);
+      return 1;
+    });
+    EXPECT_EQ(o.status, 0) << row.raised;
+    EXPECT_EQ(o.err, row.err) << row.raised;
+  }
+}
+
 TEST(Stop, AStopDuringAStopEndsAtOnceWithZero) {
   auto o = run_child([] {
     start();
@@ -194,26 +231,46 @@ TEST(Abort, EndsWithStatus134AfterTheText) {
   EXPECT_EQ(o.err, "bye\n");
 }
 
-// The main program's prologue: products below the smallest normal are 0 and
-// subnormal operands count as 0.
+// The main program's arithmetic once its prologue has set the mode: a
+// subnormal operand counts as 0, and a result is 0 when it is below the
+// smallest normal after rounding to 24 bits (not before, and not after
+// rounding to a subnormal).
 TEST(Prologue, FlushToZeroAndDenormalsAreZero) {
   auto o = run_child([] {
-    const unsigned saved = _mm_getcsr();
-    _mm_setcsr(saved | 0x8040);
-    volatile float tiny = 1.0e-20f;
-    volatile float product = tiny * tiny;  // 1e-40 would be subnormal
-    volatile float half_min = FLT_MIN;
-    volatile float below = half_min * 0.5f;
-    uint32_t sub_bits = 1;  // the smallest subnormal
-    float sub;
-    memcpy(&sub, &sub_bits, 4);
-    volatile float vsub = sub;
-    volatile float sum = vsub + 0.0f;
-    const bool ok = product == 0.0f && below == 0.0f && sum == 0.0f && (vsub > 0.0f) == false;
-    _mm_setcsr(saved);
-    return ok ? 0 : 1;
+    for__set_program_fp_mode();
+    // Operands the compiler cannot fold.
+    volatile float min = FLT_MIN, sub = std::bit_cast<float>(uint32_t{1}), tiny = 1.0e-20f, big = 0x1p100f;
+    volatile float below_one = 1.0f - 0x1p-23f, half_below_one = 1.0f - 0x1p-24f, above_min = FLT_MIN * (1.0f + 0x1p-23f);
+    const struct {
+      const char *what;
+      float got, want;
+    } rows[] = {
+        {"rounds up to the smallest normal", for_arith::mul(below_one, above_min), FLT_MIN},
+        {"a tie that a subnormal rounds up, below it in 24 bits", for_arith::mul(half_below_one, min), 0.0f},
+        {"half the smallest normal", for_arith::mul(min, 0.5f), 0.0f},
+        {"its negative keeps the sign", for_arith::mul(-min, 0.5f), -0.0f},
+        {"a product far below", for_arith::mul(tiny, tiny), 0.0f},
+        {"a subnormal operand of a product", for_arith::mul(sub, big), 0.0f},
+        {"a subnormal operand of a sum", for_arith::add(sub, 0.0f), 0.0f},
+        {"a difference below", for_arith::sub(min * 1.5f, min), 0.0f},
+        {"the root of a subnormal", for_arith::sqrt(sub), 0.0f},
+        {"a normal sum", for_arith::add(min, min), 2.0f * FLT_MIN},
+        {"a normal product", for_arith::mul(min, 2.0f), 2.0f * FLT_MIN},
+    };
+    int failed = 0;
+    for (const auto &row : rows) {
+      if (std::bit_cast<uint32_t>(row.got) != std::bit_cast<uint32_t>(row.want)) {
+        fprintf(stderr, "%s: %a, not %a\n", row.what, static_cast<double>(row.got), static_cast<double>(row.want));
+        ++failed;
+      }
+    }
+    if (for_arith::gt(sub, 0.0f) || !for_arith::gt(min, 0.0f)) {
+      fprintf(stderr, "comparison with a subnormal operand\n");
+      ++failed;
+    }
+    return failed;
   });
-  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.status, 0) << o.err;
 }
 
 }  // namespace

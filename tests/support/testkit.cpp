@@ -167,13 +167,40 @@ Outcome run_child(const std::function<int()> &fn, const RunOptions &options) {
 }
 
 Outcome run_program(const std::vector<std::string> &argv, const RunOptions &options) {
-  return spawn([&] {
-    std::vector<char *> args;
-    for (const auto &a : argv) args.push_back(const_cast<char *>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(126);
-  }, options);
+  return spawn([&] { exec_program(argv); }, options);
+}
+
+namespace {
+
+// The emulator of a cross build (the command and its options, separated by
+// blanks in TAVO_TEST_EMULATOR), empty in a native one.
+std::vector<std::string> emulator_command() {
+  const std::string emulator = TAVO_TEST_EMULATOR;
+  std::vector<std::string> command;
+  for (size_t from = 0; from < emulator.size();) {
+    const size_t end = std::min(emulator.find(' ', from), emulator.size());
+    if (end > from) command.push_back(emulator.substr(from, end - from));
+    from = end + 1;
+  }
+  return command;
+}
+
+}  // namespace
+
+std::string process_name(const std::string &program) {
+  const std::vector<std::string> emulator = emulator_command();
+  const std::string &run = emulator.empty() ? program : emulator[0];
+  return run.substr(run.rfind('/') + 1).substr(0, 15);
+}
+
+void exec_program(const std::vector<std::string> &argv) {
+  std::vector<std::string> command = emulator_command();
+  command.insert(command.end(), argv.begin(), argv.end());
+  std::vector<char *> args;
+  for (const auto &a : command) args.push_back(const_cast<char *>(a.c_str()));
+  args.push_back(nullptr);
+  execvp(args[0], args.data());
+  _exit(126);
 }
 
 std::string built(const std::string &relative) { return std::string(TAVO_BINARY_DIR) + "/" + relative; }

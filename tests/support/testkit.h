@@ -53,6 +53,14 @@ Outcome run_child(const std::function<int()> &fn, const RunOptions &options = {}
 // Runs a program with arguments (argv[0] included) in a child.
 Outcome run_program(const std::vector<std::string> &argv, const RunOptions &options = {});
 
+// Replaces this process with the program of argv (argv[0] its path); a
+// program built for another processor runs under the build's emulator.
+// Exits with 126 when exec fails.
+[[noreturn]] void exec_program(const std::vector<std::string> &argv);
+// The name the system gives a process that runs program (the emulator's in
+// a cross build): the base name of what is executed, cut to 15 characters.
+std::string process_name(const std::string &program);
+
 // Path of a built program (relative to the build directory), e.g. "app/tavo".
 std::string built(const std::string &relative);
 // Path of a file in the source tree, e.g. "examples/wing.inp".
