@@ -4,12 +4,12 @@
 //
 // Every statement goes through the run-time layer as compiled code would
 // issue it; all arithmetic is single precision under flush-to-zero.
-#include <xmmintrin.h>
-
 #include <cmath>
 #include <cstdint>
 
 #include "app/tavo.h"
+#include "for_arch_arith.h"
+#include "for_arch_fenv.h"
 #include "fmt/for_fmt.h"
 #include "fmt/for_statements.h"
 #include "rtl/for_rtl.h"
@@ -17,6 +17,7 @@
 using forio::chars;
 using forio::ref;
 using forio::value;
+namespace arith = for_arith;
 
 namespace {
 
@@ -139,7 +140,11 @@ void note(int32_t status) {
   if (status == 63) OUTPUT_CONVERSION_FAILED = true;
 }
 
-float attitude_square() { return (YAW * YAW + PITCH * PITCH) + ROLL * ROLL; }
+float attitude_square() {
+  const float yaw = arith::mul(YAW, YAW), pitch = arith::mul(PITCH, PITCH);
+  const float both = arith::add(yaw, pitch);
+  return arith::add(both, arith::mul(ROLL, ROLL));
+}
 
 [[noreturn]] void refuse_attitude() {
   for (const char *line : kAttitude) message(line);
@@ -266,7 +271,7 @@ void scan_control_file() {
     if (attitude_square() > 0.0f) refuse_attitude();
     read_line();
     forio::read_lis(99, OPTS, {forio::array(VAC, 3)});
-    for (int k = 0; k < 3; ++k) WIND[k] = WIND[k] - VAC[k];
+    for (int k = 0; k < 3; ++k) WIND[k] = arith::sub(WIND[k], VAC[k]);
   }
   forio::close(99, OPTS);
   // Any other frame would make every generated file an unchanged copy.
@@ -290,13 +295,14 @@ void read_sweep() {
     SWEEP_END = 0.1f;
     SWEEP_STEP = 0.2f;
   } else {
-    const float speed = std::sqrt((WIND[0] * WIND[0] + WIND[1] * WIND[1]) + WIND[2] * WIND[2]);
-    const float e = 0.0873f * speed;
-    const float s = -0.0873f * speed;
+    const float speed = arith::sqrt(
+        arith::add(arith::add(arith::mul(WIND[0], WIND[0]), arith::mul(WIND[1], WIND[1])), arith::mul(WIND[2], WIND[2])));
+    const float e = arith::mul(0.0873f, speed);
+    const float s = arith::mul(-0.0873f, speed);
     const float m = UNITS == 1 ? 0.3048f : 1.0f;
     SWEEP_END = e > m ? e : m;
     SWEEP_START = s < -m ? s : -m;
-    SWEEP_STEP = SWEEP_END - SWEEP_START;
+    SWEEP_STEP = arith::sub(SWEEP_END, SWEEP_START);
   }
 }
 
@@ -317,12 +323,12 @@ void case_name(int32_t number) {
 void check_sweep() {
   if (!std::isfinite(SWEEP_START) || !std::isfinite(SWEEP_END) || !std::isfinite(SWEEP_STEP))
     refuse(" ??? tavo: the sweep start, end and step must be finite numbers ???");
-  if (!(SWEEP_STEP > 0.0f)) refuse(" ??? tavo: the sweep step must be greater than zero ???");
-  const float limit = SWEEP_END + SWEEP_STEP * 0.5f;
-  float v = SWEEP_START - SWEEP_STEP;
+  if (!arith::gt(SWEEP_STEP, 0.0f)) refuse(" ??? tavo: the sweep step must be greater than zero ???");
+  const float limit = arith::add(SWEEP_END, arith::mul(SWEEP_STEP, 0.5f));
+  float v = arith::sub(SWEEP_START, SWEEP_STEP);
   int64_t cases = 0;
   for (;;) {
-    const float next = v + SWEEP_STEP;
+    const float next = arith::add(v, SWEEP_STEP);
     if (next > limit) break;
     if (!(next > v)) refuse(" ??? tavo: the sweep step is too small to advance the sweep ???");
     v = next;
@@ -392,7 +398,7 @@ void open_manifest() {
 void shift_selected(float sweep) {
   float &v = FLIGHT[SELECTOR - 1];
   BASE = v;
-  v = v + sweep;
+  v = arith::add(v, sweep);
   if (MANIFESTLEN != 0) forio::write_internal(VALUETEXT, sizeof VALUETEXT, OPTS | FOR_OPT_ERR, pack_F10_4, {value(v)});
 }
 
@@ -466,11 +472,11 @@ void copy_control_file(float sweep) {
 }
 
 void generate() {
-  float sweep = SWEEP_START - SWEEP_STEP;
+  float sweep = arith::sub(SWEEP_START, SWEEP_STEP);
   int32_t number = 0;
   for (;;) {
-    sweep = sweep + SWEEP_STEP;
-    if (sweep > SWEEP_END + SWEEP_STEP * 0.5f) stop(OUTPUT_CONVERSION_FAILED ? 63 : 0);
+    sweep = arith::add(sweep, SWEEP_STEP);
+    if (sweep > arith::add(SWEEP_END, arith::mul(SWEEP_STEP, 0.5f))) stop(OUTPUT_CONVERSION_FAILED ? 63 : 0);
     number = number + 1;
     case_name(number);
     forio::open(99, OPTS, RCFILENAME, RCLEN, "old", 3);
@@ -486,7 +492,7 @@ void generate() {
 
 extern "C" void MAIN__(void) {
   // Flush-to-zero and denormals-are-zero for the program's own arithmetic.
-  _mm_setcsr(_mm_getcsr() | 0x8040);
+  for__set_program_fp_mode();
   const int32_t mode = 2;
   for_set_reentrancy(&mode);
 

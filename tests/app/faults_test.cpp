@@ -66,7 +66,7 @@ long program_peak_kb(pid_t pid) {
   bool program = false;
   long kb = 0;
   while (fgets(line, sizeof line, f)) {
-    if (strncmp(line, "Name:\ttavo\n", 11) == 0) program = true;
+    if (line == "Name:\t" + testkit::process_name(testkit::built("app/tavo")) + "\n") program = true;
     if (strncmp(line, "VmHWM:", 6) == 0) kb = strtol(line + 6, nullptr, 10);
   }
   fclose(f);
@@ -81,9 +81,6 @@ Result launch(const Launch &l) {
   const std::string program = testkit::built("app/tavo");
   std::vector<std::string> argv_s = {program};
   argv_s.insert(argv_s.end(), l.args.begin(), l.args.end());
-  std::vector<char *> argv;
-  for (auto &a : argv_s) argv.push_back(a.data());
-  argv.push_back(nullptr);
 
   fflush(nullptr);
   const pid_t pid = fork();
@@ -113,8 +110,7 @@ Result launch(const Launch &l) {
     sigprocmask(SIG_SETMASK, &none, nullptr);
     signal(SIGINT, SIG_DFL);
     signal(SIGPIPE, SIG_DFL);
-    execv(program.c_str(), argv.data());
-    _exit(127);
+    testkit::exec_program(argv_s);
   }
 
   Result r;
