@@ -17,50 +17,60 @@ using namespace units;
 
 constexpr int kGuard = 40;
 
-// A buffer with guard bytes on both sides, which no move may touch.
+// A buffer with guard bytes on both sides, which no move may touch; shift
+// moves its start off the allocation's alignment.
 struct Guarded {
   std::vector<char> bytes;
-  explicit Guarded(int64_t n, char fill) : bytes(static_cast<size_t>(n + 2 * kGuard), fill) {
-    memset(bytes.data(), '#', kGuard);
-    memset(bytes.data() + kGuard + n, '#', kGuard);
+  int64_t start;
+  explicit Guarded(int64_t n, char fill, int64_t shift = 0)
+      : bytes(static_cast<size_t>(n + 2 * kGuard + shift), fill), start(kGuard + shift) {
+    memset(bytes.data(), '#', static_cast<size_t>(start));
+    memset(bytes.data() + start + n, '#', kGuard);
   }
-  char *data() { return bytes.data() + kGuard; }
+  char *data() { return bytes.data() + start; }
 };
 
 TEST(ShortMoves, EveryLengthAgainstTheLibrary) {
   std::string source(400, ' ');
   for (size_t i = 0; i < source.size(); ++i) source[i] = static_cast<char>('!' + i % 90);
-  for (int64_t n = 0; n <= 300; ++n) {
-    Guarded moved(n, '.'), expect(n, '.');
-    for__move_exact(moved.data(), source.data() + 3, n);
-    memcpy(expect.data(), source.data() + 3, static_cast<size_t>(n));
-    ASSERT_EQ(moved.bytes, expect.bytes) << "move of " << n;
-    for (int64_t from = 0; from <= n; from += (n > 40 ? 7 : 1)) {
-      Guarded blanked(n, 'x'), reference(n, 'x');
-      for__blank_tail(blanked.data(), from, n);
-      memset(reference.data() + from, ' ', static_cast<size_t>(n - from));
-      ASSERT_EQ(blanked.bytes, reference.bytes) << "blanks from " << from << " of " << n;
+  for (int64_t shift = 0; shift < 16; ++shift) {
+    for (int64_t n = 0; n <= 300; ++n) {
+      Guarded moved(n, '.', shift), expect(n, '.', shift);
+      for__move_exact(moved.data(), source.data() + 3 + shift, n);
+      memcpy(expect.data(), source.data() + 3 + shift, static_cast<size_t>(n));
+      ASSERT_EQ(moved.bytes, expect.bytes) << "move of " << n << " at shift " << shift;
+      for (int64_t from = 0; from <= n; from += (n > 40 ? 7 : 1)) {
+        Guarded blanked(n, 'x', shift), reference(n, 'x', shift);
+        for__blank_tail(blanked.data(), from, n);
+        memset(reference.data() + from, ' ', static_cast<size_t>(n - from));
+        ASSERT_EQ(blanked.bytes, reference.bytes) << "blanks from " << from << " of " << n << " at shift " << shift;
+      }
     }
   }
 }
 
 TEST(ShortMoves, SearchCopiesOnlyWhatFitsAndFindsTheFirstLineFeed) {
-  for (int64_t at = 0; at < 100; ++at) {
-    std::string text(140, 'r');
-    text[static_cast<size_t>(at)] = '\n';
-    text[static_cast<size_t>(at) + 20] = '\n';
-    for (int64_t room : {0, 1, 15, 16, 17, 31, 32, 48, 64, 120}) {
-      for (int64_t n : {at, at + 1, at + 15, at + 16, int64_t{140}}) {
-        Guarded to(room, '.');
-        const int64_t found = for__find_lf_copying(text.data(), n, to.data(), room);
-        const int64_t whole = n / 16 * 16;
-        ASSERT_EQ(found, at < whole ? at : -1) << "line feed at " << at << ", " << n << " bytes";
-        // Each group searched before the result is copied if it fits.
-        const int64_t searched = found >= 0 ? (found | 15) + 1 : whole;
-        Guarded expect(room, '.');
-        const int64_t copied = std::min(searched, room / 16 * 16);
-        memcpy(expect.data(), text.data(), static_cast<size_t>(copied));
-        ASSERT_EQ(to.bytes, expect.bytes) << "line feed at " << at << ", room " << room;
+  for (int64_t shift = 0; shift < 16; ++shift) {
+    for (int64_t at = 0; at < 100; ++at) {
+      // Two more line feeds 5 and 20 bytes on: a group may hold two.
+      std::string storage(160, 'r');
+      char *text = storage.data() + shift;
+      text[at] = '\n';
+      text[at + 5] = '\n';
+      text[at + 20] = '\n';
+      for (int64_t room : {0, 1, 15, 16, 17, 31, 32, 48, 64, 120}) {
+        for (int64_t n : {at, at + 1, at + 15, at + 16, int64_t{140}}) {
+          Guarded to(room, '.', shift);
+          const int64_t found = for__find_lf_copying(text, n, to.data(), room);
+          const int64_t whole = n / 16 * 16;
+          ASSERT_EQ(found, at < whole ? at : -1) << "line feed at " << at << ", " << n << " bytes";
+          // Each group searched before the result is copied if it fits.
+          const int64_t searched = found >= 0 ? (found | 15) + 1 : whole;
+          Guarded expect(room, '.', shift);
+          const int64_t copied = std::min(searched, room / 16 * 16);
+          memcpy(expect.data(), text, static_cast<size_t>(copied));
+          ASSERT_EQ(to.bytes, expect.bytes) << "line feed at " << at << ", room " << room << ", shift " << shift;
+        }
       }
     }
   }

@@ -65,3 +65,28 @@ TEST_F(TruncateAfterBackspace, TheFileEndsAfterTheRecordWritten) {
 }
 
 }  // namespace
+
+namespace {
+
+// A first record of no bytes at all (no carriage control, empty value)
+// still ends the file where it stands: at its start.
+TEST_F(TruncateAfterBackspace, ARecordOfNoBytesStillEndsTheFile) {
+  struct {
+    const char *buffered;
+    std::string value;
+    std::string left;
+  } cases[] = {{"NO", "", ""}, {"YES", "", ""}, {"NO", "ab", "ab"}, {"YES", "ab", "ab"}};
+  const std::string f = path("n.txt");
+  for (const auto &c : cases) {
+    write_file(f, "an older and longer file\n");
+    Keywords kw;
+    kw.text(FOR_KW_FILE, f).text(FOR_KW_STATUS, "old").text(FOR_KW_BUFFERED, c.buffered).text(
+        FOR_KW_CARRIAGECONTROL, "NONE");
+    ASSERT_EQ(open_kw(61, kProgram, kw), 0);
+    ASSERT_EQ(write_line(61, c.value), 0);
+    ASSERT_EQ(close_unit(61), 0);
+    EXPECT_EQ(read_file(f), c.left) << "\"" << c.value << "\", BUFFERED=" << c.buffered;
+  }
+}
+
+}  // namespace
