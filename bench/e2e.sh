@@ -19,7 +19,7 @@
 # Environment: REPS (samples of the 20 MB case and of the 5000-case sweep,
 # default 3), TYPICAL_REPS (samples of the typical case, default 15),
 # TYPICAL_RUNS (runs per typical sample, default 10), TMPDIR (where the ~1 GB
-# of scratch files go).
+# of scratch files go), E2E_ONLY=sweep (the 5000-case sweep alone).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -146,6 +146,7 @@ bench_case() {
     "tavo/peer $(ratio "$t_buf" "$t_peer")"
 }
 
+if [[ ${E2E_ONLY:-} != sweep ]]; then
 bench_case typical "$typical_reps" "$typical_runs" "${typical_args[@]}"
 
 # Write calls of a FORT_BUFFERED=no run: one per record of the generated
@@ -180,6 +181,7 @@ for mode in default buffered; do
   echo "  peak resident memory, $mode mode: $kib KiB (target: under 8192 KiB)"
 done
 rm -rf run
+fi
 
 # The typical file over 5000 cases: what a case costs beside its two files.
 sweep_args=(1 ../typical.inp job -2500. 2499. 1.)
