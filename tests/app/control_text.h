@@ -2,7 +2,9 @@
 // that run the binary.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "tests/support/testkit.h"
 
@@ -43,6 +45,21 @@ inline std::string frame1_case(const std::string &row, const std::string &head =
 // The whole file `name` of directory dir.
 inline std::string file(const testkit::TempDir &dir, const std::string &name) {
   return testkit::read_file(dir / name);
+}
+
+// Runs tavo in dir; diagnostics as their single line, a manifest only when
+// named.
+inline testkit::Outcome tavo(const testkit::TempDir &dir, const std::vector<std::string> &args,
+                             const std::string &manifest = "") {
+  std::vector<std::string> argv = {testkit::built("app/tavo")};
+  argv.insert(argv.end(), args.begin(), args.end());
+  testkit::RunOptions opts;
+  opts.cwd = dir.path();
+  opts.env["FOR_DISABLE_STACK_TRACE"] = "1";
+  opts.env["TAVO_MANIFEST"] = manifest.empty() ? std::nullopt : std::optional<std::string>(manifest);
+  opts.stdin_null = true;
+  opts.timeout_seconds = 30;
+  return testkit::run_program(argv, opts);
 }
 
 }  // namespace tavo_text

@@ -18,17 +18,7 @@ using namespace tavo_text;
 
 const std::string kControl = "T\nNROTOR\n 1\nSFRAME\n 1\nU\n 2.0 0 0 0 0 0\n";
 
-Outcome tavo(const TempDir &dir, const std::vector<std::string> &args, const std::string &manifest = "") {
-  std::vector<std::string> argv = {testkit::built("app/tavo")};
-  argv.insert(argv.end(), args.begin(), args.end());
-  testkit::RunOptions opts;
-  opts.cwd = dir.path();
-  opts.env["FOR_DISABLE_STACK_TRACE"] = "1";
-  opts.env["TAVO_MANIFEST"] = manifest.empty() ? std::nullopt : std::optional<std::string>(manifest);
-  opts.stdin_null = true;
-  opts.timeout_seconds = 30;
-  return testkit::run_program(argv, opts);
-}
+using tavo_text::tavo;
 
 // A path of exactly `length` bytes: `prefix` (ending in a slash), "./"
 // repeated (and one more slash when the room is odd), then `last`.

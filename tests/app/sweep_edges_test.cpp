@@ -18,19 +18,7 @@ using testkit::Outcome;
 using testkit::TempDir;
 using namespace tavo_text;
 
-// Runs tavo in dir; diagnostics as their single line, a manifest only when
-// named.
-Outcome tavo(const TempDir &dir, const std::vector<std::string> &args, const std::string &manifest = "") {
-  std::vector<std::string> argv = {testkit::built("app/tavo")};
-  argv.insert(argv.end(), args.begin(), args.end());
-  testkit::RunOptions opts;
-  opts.cwd = dir.path();
-  opts.env["FOR_DISABLE_STACK_TRACE"] = "1";
-  opts.env["TAVO_MANIFEST"] = manifest.empty() ? std::nullopt : std::optional<std::string>(manifest);
-  opts.stdin_null = true;
-  opts.timeout_seconds = 30;
-  return testkit::run_program(argv, opts);
-}
+using tavo_text::tavo;
 
 // kFrame1 after a rate sweep (selector 4): the P column of each case.
 std::vector<std::string> p_column(const TempDir &dir, const std::string &job, int cases) {
