@@ -37,18 +37,12 @@ alignas(4) const uint8_t pack_I4[] = {54, 0, 0, 0, 36, 0, 0, 0, 1, 0, 0, 0, 4, 0
 // The manifest's packs, as the run-time's format compiler emits them (every
 // item in its 12-byte form).  "(ES0.8)": the sweep value with 9 significant
 // digits, which read back to the same single-precision value; it is written
-// into SWEEPTEXT and its trailing blanks dropped.  "(F10.4)": the selected
-// field again, as the generated file has it.  "(A,',',A,',',A,',',A,',',A,
-// ',',A,',',A)": the line from its seven texts.
+// into SWEEPTEXT and its trailing blanks dropped.  "(A,',',A,',',A,',',A,',',
+// A,',',A,',',A)": the line from its seven texts.
 alignas(4) const uint8_t pack_ES0_8[] = {
     1,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // start
     50, 0, 0, 8, 1, 0, 0, 0, 0, 0, 0, 0,  // ES0.8
     2,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // end
-};
-alignas(4) const uint8_t pack_F10_4[] = {
-    1,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  0,  // start
-    33, 0, 0, 4, 1, 0, 0, 0, 10, 0, 0, 0,  // F10.4
-    2,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  0,  // end
 };
 alignas(4) const uint8_t pack_manifest_line[] = {
     1,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // start
@@ -318,17 +312,24 @@ void case_name(int32_t number) {
   NEWLEN = JOBLEN + DIGITS + 8;
 }
 
+// The sweep's arithmetic, shared by the check and the loop so that the two
+// can never disagree: the value before case 1, the next value, and the limit
+// that no case value may pass.
+float sweep_before_first() { return arith::sub(SWEEP_START, SWEEP_STEP); }
+float sweep_next(float v) { return arith::add(v, SWEEP_STEP); }
+float sweep_limit() { return arith::add(SWEEP_END, arith::mul(SWEEP_STEP, 0.5f)); }
+
 // Walks the sweep with the loop's own arithmetic before anything is written:
 // a sweep that would never end or flood the directory is refused.
 void check_sweep() {
   if (!std::isfinite(SWEEP_START) || !std::isfinite(SWEEP_END) || !std::isfinite(SWEEP_STEP))
     refuse(" ??? tavo: the sweep start, end and step must be finite numbers ???");
   if (!arith::gt(SWEEP_STEP, 0.0f)) refuse(" ??? tavo: the sweep step must be greater than zero ???");
-  const float limit = arith::add(SWEEP_END, arith::mul(SWEEP_STEP, 0.5f));
-  float v = arith::sub(SWEEP_START, SWEEP_STEP);
+  const float limit = sweep_limit();
+  float v = sweep_before_first();
   int64_t cases = 0;
   for (;;) {
-    const float next = arith::add(v, SWEEP_STEP);
+    const float next = sweep_next(v);
     if (next > limit) break;
     if (!(next > v)) refuse(" ??? tavo: the sweep step is too small to advance the sweep ???");
     v = next;
@@ -392,14 +393,15 @@ void open_manifest() {
 
 // Shifts the selected flight value by the sweep value, keeping for the
 // manifest the value before and the field the generated file will hold:
-// the same conversion into a variable, its status asked for so that a
+// the file's own "(3F10.4)" into a 10-character variable (one item ends the
+// format after its first field), its status asked for so that a
 // field that does not fit (ten asterisks) is reported once, by the file's
 // own WRITE.  The last rewrite of a case is the one the manifest shows.
 void shift_selected(float sweep) {
   float &v = FLIGHT[SELECTOR - 1];
   BASE = v;
   v = arith::add(v, sweep);
-  if (MANIFESTLEN != 0) forio::write_internal(VALUETEXT, sizeof VALUETEXT, OPTS | FOR_OPT_ERR, pack_F10_4, {value(v)});
+  if (MANIFESTLEN != 0) forio::write_internal(VALUETEXT, sizeof VALUETEXT, OPTS | FOR_OPT_ERR, for_pack_3F10_4, {value(v)});
 }
 
 // Text without its leading blanks: the start is returned, the length left.
@@ -472,11 +474,11 @@ void copy_control_file(float sweep) {
 }
 
 void generate() {
-  float sweep = arith::sub(SWEEP_START, SWEEP_STEP);
+  float sweep = sweep_before_first();
   int32_t number = 0;
   for (;;) {
-    sweep = arith::add(sweep, SWEEP_STEP);
-    if (sweep > arith::add(SWEEP_END, arith::mul(SWEEP_STEP, 0.5f))) stop(OUTPUT_CONVERSION_FAILED ? 63 : 0);
+    sweep = sweep_next(sweep);
+    if (sweep > sweep_limit()) stop(OUTPUT_CONVERSION_FAILED ? 63 : 0);
     number = number + 1;
     case_name(number);
     forio::open(99, OPTS, RCFILENAME, RCLEN, "old", 3);
