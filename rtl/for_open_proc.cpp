@@ -8,6 +8,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
+
 #include "rtl/for_lub.h"
 #include "rtl/for_msg.h"
 #include "rtl/for_open.h"
@@ -19,6 +21,10 @@ namespace {
 
 constexpr int64_t kDefaultRecl = 132;
 constexpr int64_t kDefaultBlock = 8192;
+
+// Whether the next OPEN that may create its file tries creating it
+// exclusively first (a hint only: either way the same file is opened).
+std::atomic<bool> create_first{true};
 
 int errno_to_error(int e) {
   switch (e) {
@@ -93,6 +99,9 @@ int finish_connection(const for_open_kw *kw, for_lub *lub, const struct stat *kn
     }
     memset(&st, 0, sizeof st);
   }
+  // A new file that an ordinary open found empty may well have been
+  // created by it: the next OPEN tries creating exclusively again.
+  if (!known && S_ISREG(st.st_mode) && st.st_size == 0) create_first = true;
   if (S_ISFIFO(st.st_mode)) {
     struct timespec pause = {0, 50}, left;
     while (nanosleep(&pause, &left) != 0 && errno == EINTR) pause = left;
@@ -182,7 +191,28 @@ int for__open_proc(const for_open_kw *kw, for_lub *lub) {
     if (status == FOR_ST_NEW) flags |= O_CREAT | O_EXCL;
     if ((status == FOR_ST_UNKNOWN || status == FOR_ST_REPLACE || status == FOR_ST_SCRATCH) && action != FOR_ACT_READ)
       flags |= O_CREAT;
-    int fd = for__sys_open(lub->name, flags, 0666);
+    // A file this OPEN creates is known without asking: empty and regular.
+    // Creating it exclusively first says whether it was created; any failure
+    // takes the ordinary open, with that open's own errors.  After a name
+    // that already existed the next OPEN goes straight to the ordinary open,
+    // so that a sweep over the files of an earlier run pays no failed call
+    // per file.
+    const bool may_create = (status == FOR_ST_UNKNOWN || status == FOR_ST_REPLACE) && action != FOR_ACT_READ;
+    bool created = false;
+    int fd = -1;
+    if (may_create && create_first) {
+      fd = for__sys_open(lub->name, flags | O_EXCL, 0666);
+      created = fd >= 0;
+      create_first = created;
+    }
+    if (created) {
+      memset(&opened, 0, sizeof opened);
+      opened.st_mode = S_IFREG;
+      opened.st_nlink = 1;
+      known = &opened;
+    } else {
+      fd = for__sys_open(lub->name, flags, 0666);
+    }
     if (fd < 0 && !action && (errno == EPERM || errno == EACCES || errno == EROFS)) {
       const int first = errno;
       fd = for__sys_open(lub->name, (flags & ~(O_ACCMODE | O_CREAT | O_EXCL)) | O_RDONLY, 0666);
@@ -196,7 +226,7 @@ int for__open_proc(const for_open_kw *kw, for_lub *lub) {
     lub->fd = fd;
     if (mode == O_RDONLY) lub->readonly = true;
     if (mode == O_WRONLY) lub->writeonly = true;
-    if (status == FOR_ST_REPLACE && !lub->readonly && for__sys_ftruncate(fd, 0) != 0 && errno != EINVAL) {
+    if (status == FOR_ST_REPLACE && !created && !lub->readonly && for__sys_ftruncate(fd, 0) != 0 && errno != EINVAL) {
       lub->saved_errno = errno;
       return FOR_E_OPEN;
     }

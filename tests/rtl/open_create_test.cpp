@@ -1,0 +1,76 @@
+// OPEN of a file it may create: a name that does not exist yet costs one
+// open and no status call, a name that exists is opened and inspected as
+// before, and what ends up in the file does not depend on which happened.
+#include <fcntl.h>
+
+#include <string>
+
+#include "tests/rtl/units_kit.h"
+
+namespace {
+
+using namespace units;
+
+class OpenCreate : public UnitsTest {};
+
+int opens = 0, exclusive = 0, fstats = 0, truncates = 0;
+int counting_open(const char *p, int flags, mode_t mode) {
+  ++opens;
+  if (flags & O_EXCL) ++exclusive;
+  return for__sys_default.open(p, flags, mode);
+}
+int counting_fstat(int fd, struct stat *st) {
+  ++fstats;
+  return for__sys_default.fstat(fd, st);
+}
+int counting_ftruncate(int fd, off_t n) {
+  ++truncates;
+  return for__sys_default.ftruncate(fd, n);
+}
+
+TEST_F(OpenCreate, NewNamesCostOneOpenAndExistingOnesAreInspected) {
+  SysGuard guard;
+  for__sys.open = counting_open;
+  for__sys.fstat = counting_fstat;
+  for__sys.ftruncate = counting_ftruncate;
+  const std::string old_text = "an older and longer file\nof two records\n";
+  testkit::write_file(path("e1"), old_text);
+  testkit::write_file(path("e2"), old_text);
+  testkit::write_file(path("empty"), "");
+  ASSERT_EQ(symlink(path("target").c_str(), path("dangling").c_str()), 0);
+  struct Row {
+    const char *name, *status;
+    int opens, fstats;
+    bool cut;  // the file held more than is written: truncate_next
+  } rows[] = {
+      {"n1", "unknown", 1, 0, false},  // created exclusively: nothing to ask
+      {"n2", "replace", 1, 0, false},  // nor to cut
+      {"e1", "unknown", 2, 1, true},   // exists: one failed exclusive open
+      {"e2", "unknown", 1, 1, true},   // and after that an ordinary open
+      {"n3", "unknown", 1, 1, false},  // found empty: try exclusively again
+      {"n4", "unknown", 1, 0, false},
+      {"dangling", "unknown", 2, 1, false},  // creates the link's target
+      {"empty", "unknown", 2, 1, false},
+      {"n5", "unknown", 1, 0, false},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    opens = fstats = truncates = 0;
+    ASSERT_EQ(open_file(20, path(row.name), row.status), 0);
+    EXPECT_EQ(opens, row.opens);
+    EXPECT_EQ(fstats, row.fstats);
+    EXPECT_EQ(lub_of(20)->truncate_next, row.cut);
+    EXPECT_TRUE(lub_of(20)->regular);
+    EXPECT_FALSE(lub_of(20)->is_tty);
+    EXPECT_EQ(truncates, 0);  // a created file is not cut at OPEN
+    ASSERT_EQ(write_line(20, "new"), 0);
+    ASSERT_EQ(close_unit(20), 0);
+    EXPECT_EQ(testkit::read_file(path(row.name)), "new\n");
+  }
+  EXPECT_EQ(testkit::read_file(path("target")), "new\n");
+  struct stat st;
+  ASSERT_EQ(lstat(path("dangling").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
+}  // namespace
