@@ -30,9 +30,11 @@ TEST(Lenstr, EveryLengthAndEveryLastNonBlank) {
       for (bool sparse : {false, true}) {
         for (int offset = 0; offset < 32; offset += (length > 80 ? 7 : 1)) {
           char *text = buffer.data() + offset;
-          // Non-blanks on both sides, so that a scan reading outside the value
-          // gets a wrong answer.
-          std::fill(buffer.begin(), buffer.end(), 'x');
+          // Non-blanks on both sides, so that a scan taking the end from
+          // outside the value gets a wrong answer; and blanks, so that one
+          // reading blanks outside in place of a group inside it does.
+          const char outside = (offset & 1) ? ' ' : 'x';
+          std::fill(buffer.begin(), buffer.end(), outside);
           std::fill(text, text + length, ' ');
           for (int k = 0; k <= last; ++k)
             if (!sparse || k == last) text[k] = static_cast<char>('a' + k % 26);

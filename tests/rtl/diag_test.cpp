@@ -160,6 +160,27 @@ TEST(Diagnostic, LogFileWithDisplayDisabled) {
   EXPECT_EQ(o.err, "forrtl: severe (24): end-of-file during read, unit 99, file /w/x.inp\n");
 }
 
+// A log file name is taken up to 260 characters; a longer one is ignored.
+TEST(Diagnostic, LogFileNamesUpToTheLongestTaken) {
+  testkit::TempDir dir;
+  const std::string base = dir / "";
+  for (size_t length : {259u, 260u, 261u}) {
+    SCOPED_TRACE(length);
+    const std::string log = base + std::string(length - base.size(), 'L');
+    RunOptions opts = quiet();
+    opts.env["FOR_DIAGNOSTIC_LOG_FILE"] = log;
+    auto o = run_child([] {
+      start();
+      for__issue_diagnostic(24, 2, 99, "/w/x.inp");
+      return 0;
+    }, opts);
+    EXPECT_EQ(o.status, 24);
+    const std::string line = "forrtl: severe (24): end-of-file during read, unit 99, file /w/x.inp\n";
+    EXPECT_EQ(o.err, line);
+    EXPECT_EQ(testkit::file_exists(log) ? testkit::read_file(log) : "", length <= 260 ? line : "");
+  }
+}
+
 TEST(Diagnostic, DumpCoreFileAbortsWhateverTheSeverity) {
   RunOptions opts = quiet();
   opts.env["FOR_DUMP_CORE_FILE"] = "y";
