@@ -51,6 +51,7 @@ struct Launch {
   std::string cwd;
   std::map<std::string, std::string> env;
   rlim_t open_files = 0;  // RLIMIT_NOFILE for the program; 0 leaves it
+  std::string stdout_path;  // standard output there instead of a capture file
   bool as_nobody = false;
   int timeout_seconds = 60;
   // Called every few milliseconds while the program runs.
@@ -87,7 +88,8 @@ Result launch(const Launch &l) {
   if (pid < 0) return Result{};
   if (pid == 0) {
     const int in = open("/dev/null", O_RDONLY);
-    const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int out = l.stdout_path.empty() ? open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644)
+                                          : open(l.stdout_path.c_str(), O_WRONLY);
     const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (in < 0 || out < 0 || err < 0) _exit(120);
     dup2(in, 0);
@@ -251,6 +253,24 @@ TEST(Faults, GeneratedFileOnAFullDevice) {
     EXPECT_EQ(file(dir, "job1TAVO.inp"), kCase1);
     EXPECT_EQ(testkit::list_dir(dir.path()), (std::vector<std::string>{"c.inp", "job1TAVO.inp", "job2TAVO.inp"}));
   }
+}
+
+// Standard output on a full device: the echo of the control file's name
+// fails, and the run ends with 38 for the default output unit before any
+// case is written, instead of going on without its listing.
+TEST(Faults, StandardOutputOnAFullDevice) {
+  TempDir dir;
+  testkit::write_file(dir / "c.inp", kControl);
+  Launch l;
+  l.args = {"1", "c"};
+  l.cwd = dir.path();
+  l.stdout_path = "/dev/full";
+  Result r = launch(l);
+  expect_sound(r, dir / "c.inp", kControl);
+  const std::string head = "forrtl: No space left on device\nforrtl: severe (38): error during write, unit -1, file ";
+  EXPECT_EQ(r.err.substr(0, head.size()), head) << r.err;
+  EXPECT_EQ(r.status, 38);
+  EXPECT_EQ(testkit::list_dir(dir.path()), std::vector<std::string>{"c.inp"});
 }
 
 // ---- Names -----------------------------------------------------------------------
