@@ -164,6 +164,9 @@ TEST(SweepEdges, RepeatCountInTheFirstColumnOfTheRotorLine) {
   } cases[] = {
       {"2*1", true},   {"3*1", true},  {"2*0", false},  {"1*0 1", true}, {"2*1,5", true},
       {"12*1", true},  {"1*1", false}, {"1*1,1", true}, {"9*1 ", true},  {"2*1 0", true},
+      // A star just after a separator has an empty count: the entry before
+      // it is not taken as its count.
+      {"2 *1", false}, {"2,*1", false},
   };
   for (const auto &c : cases) {
     TempDir dir;
