@@ -127,6 +127,8 @@ TEST(FormatCompiler, LiteralsLayoutsAndCaps) {
   EXPECT_EQ(only("A4294967296"), (item{29, 0x10, 0, 0, 1, 4294967296ull, {}}));
   EXPECT_EQ(only("A4294967295"), (item{29, 0, 0, 0, 1, 4294967295ull, {}}));
   EXPECT_EQ(only("E10.300E999"), (item{32, 0, 255, 255, 1, 10, {}}));
+  EXPECT_EQ(only("E10.256E256"), (item{32, 0, 255, 255, 1, 10, {}}));
+  EXPECT_EQ(only("E10.255E254"), (item{32, 0, 254, 255, 1, 10, {}}));
   EXPECT_EQ(only("18446744073709551615X").r, UINT64_MAX);
 }
 

@@ -208,6 +208,15 @@ TEST_F(Backspace, AfterWriting) {
   ASSERT_EQ(close_unit(35), 0);
   EXPECT_EQ(read_file(f), "a\nb\nc\n");
 
+  // The record before is empty: its terminator is the first byte read back.
+  ASSERT_EQ(open_file(35, f, "replace"), 0);
+  ASSERT_EQ(write_line(35, ""), 0);
+  ASSERT_EQ(write_line(35, "w"), 0);
+  ASSERT_EQ(forio::backspace(35, kProgram), 0);
+  ASSERT_EQ(read_line(35, line), 0);
+  EXPECT_EQ(line, "w");
+  ASSERT_EQ(close_unit(35), 0);
+
   // Write, rewind by BACKSPACE, read: the first record.
   ASSERT_EQ(open_file(35, f, "replace"), 0);
   ASSERT_EQ(write_line(35, "only"), 0);

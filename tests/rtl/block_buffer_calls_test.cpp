@@ -1,6 +1,7 @@
 // A block-buffered unit without a threshold keeps records in its block
 // buffer: a record that does not fit what is left sends the buffer out and
-// starts it again, it is not written through on its own.
+// starts it again, it is not written through on its own.  FORT_BUFFERED
+// does not reach the standard streams.
 #include <string>
 
 #include "tests/rtl/units_kit.h"
@@ -39,6 +40,24 @@ TEST_F(BlockBufferCalls, RecordsThatDoNotFitRefillTheBuffer) {
   EXPECT_EQ(testkit::read_file(f), expect);
   // Two records per block: about 15 block writes, not one per record.
   EXPECT_LE(writes, 17);
+}
+
+// Each record on standard output or standard error is out before the next
+// statement, FORT_BUFFERED or not: a process that ends without its run-down
+// loses none of them.
+TEST_F(BlockBufferCalls, StandardStreamsStayUnbufferedUnderFortBuffered) {
+  for (int32_t unit : {6, -1, 0}) {
+    testkit::RunOptions options;
+    options.env["FORT_BUFFERED"] = "yes";
+    static int32_t which;
+    which = unit;
+    const testkit::Outcome o = child([] {
+      UNITS_REQUIRE(write_line(which, "kept") == 0);
+      _exit(0);
+    }, options);
+    EXPECT_EQ(o.status, 0) << unit;
+    EXPECT_EQ(unit == 0 ? o.err : o.out, "kept\n") << unit;
+  }
 }
 
 }  // namespace

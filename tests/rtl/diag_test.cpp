@@ -160,6 +160,25 @@ TEST(Diagnostic, LogFileWithDisplayDisabled) {
   EXPECT_EQ(o.err, "forrtl: severe (24): end-of-file during read, unit 99, file /w/x.inp\n");
 }
 
+// The IOMSG variable gets the message cut or blank-filled to its own
+// length, and nothing past it.
+TEST(Diagnostic, MessageVariableFilledWithinItsLength) {
+  const struct {
+    const char *text;
+    const char *variable;
+  } rows[] = {{"short", "short               "}, {"", "                    "},
+              {"exactly twenty chars", "exactly twenty chars"}, {"a message longer than the variable", "a message longer tha"}};
+  for (const auto &row : rows) {
+    std::string memory(40, '#');
+    for__iomsg_buffer = memory.data() + 10;
+    for__iomsg_length = 20;
+    for__fill_iomsg(row.text);
+    EXPECT_EQ(memory, std::string(10, '#') + row.variable + std::string(10, '#')) << row.text;
+  }
+  for__iomsg_buffer = nullptr;
+  for__iomsg_length = 0;
+}
+
 // A log file name is taken up to 260 characters; a longer one is ignored.
 TEST(Diagnostic, LogFileNamesUpToTheLongestTaken) {
   testkit::TempDir dir;
