@@ -39,6 +39,9 @@ TEST(X86Decode, AddressOfEachMemoryForm) {
       {"register operand", {0xF7, 0xF1}, true, false, 0},
       {"disp32 cut short", {0xF7, 0xB0, 0x10, 0x00}, false, false, 0},
       {"SIB missing", {0xF7, 0x34}, false, false, 0},
+      {"VEX prefix cut short", {0xC4, 0xE2}, false, false, 0},
+      {"EVEX prefix cut short", {0x62, 0xF1, 0x7C}, false, false, 0},
+      {"two-byte VEX cut short", {0xC5}, false, false, 0},
   };
   for (const auto &row : rows) {
     for_insn insn;
