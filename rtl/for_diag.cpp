@@ -103,7 +103,9 @@ size_t emit_conversion(char *out, size_t cap, const char *spec, size_t spec_len,
   return static_cast<size_t>(r) < cap ? static_cast<size_t>(r) : cap - 1;
 }
 
-// The sequence of conversion letters of a text, for comparing catalogue texts.
+// The sequence of conversion letters of a text, for comparing catalogue
+// texts.  A catalogue file is outside data: however many stars a conversion
+// holds, room is left for its letter and the terminator.
 void conversion_signature(const char *text, char *sig, size_t cap) {
   size_t n = 0;
   for (const char *p = text; *p && n + 1 < cap; ++p) {
@@ -111,7 +113,7 @@ void conversion_signature(const char *text, char *sig, size_t cap) {
     ++p;
     if (*p == '%') continue;
     while (*p && !strchr("diouxXcspfeEgG", *p)) {
-      if (*p == '*' && n + 1 < cap) sig[n++] = '*';
+      if (*p == '*' && n + 2 < cap) sig[n++] = '*';
       ++p;
     }
     if (!*p) break;

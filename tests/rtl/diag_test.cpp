@@ -160,6 +160,37 @@ TEST(Diagnostic, LogFileWithDisplayDisabled) {
   EXPECT_EQ(o.err, "forrtl: severe (24): end-of-file during read, unit 99, file /w/x.inp\n");
 }
 
+// Texts from an external message catalogue replace the built-in ones only
+// when they take the same arguments; a catalogue text is outside data, so a
+// conversion with any number of stars is compared safely and refused.
+TEST(Diagnostic, ExternalCatalogueTextsWithTheSameArguments) {
+  if (system("command -v gencat > /dev/null 2>&1") != 0) GTEST_SKIP() << "gencat is not installed";
+  testkit::TempDir dir;
+  const struct {
+    const char *external;
+    const char *shown;
+  } rows[] = {
+      {"erreur de conversion, unite %d, fichier %s", "forrtl: error (63): erreur de conversion, unite 1, fichier a\n"},
+      {"fichier %s, unite %d", "forrtl: error (63): output conversion error, unit 1, file a\n"},
+      {"unite %d, fichier %s %s", "forrtl: error (63): output conversion error, unit 1, file a\n"},
+      {"unite %*****************************************d, fichier %s",
+       "forrtl: error (63): output conversion error, unit 1, file a\n"},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.external);
+    testkit::write_file(dir / "tavortl.msg", std::string("$set 1\n63 ") + row.external + "\n");
+    ASSERT_EQ(system(("gencat " + (dir / "tavortl.cat") + " " + (dir / "tavortl.msg")).c_str()), 0);
+    RunOptions opts = quiet();
+    opts.env["NLSPATH"] = dir / "%N.cat";
+    auto o = run_child([] {
+      start();
+      for__issue_diagnostic(63, 2, 1, "a");
+      return 0;
+    }, opts);
+    EXPECT_EQ(o.err.substr(0, strlen(row.shown)), row.shown) << o.err;
+  }
+}
+
 // The IOMSG variable gets the message cut or blank-filled to its own
 // length, and nothing past it.
 TEST(Diagnostic, MessageVariableFilledWithinItsLength) {
