@@ -171,6 +171,7 @@ TEST(Diagnostic, ExternalCatalogueTextsWithTheSameArguments) {
     const char *shown;
   } rows[] = {
       {"erreur de conversion, unite %d, fichier %s", "forrtl: error (63): erreur de conversion, unite 1, fichier a\n"},
+      {"unite %3d, fichier %-2s", "forrtl: error (63): unite   1, fichier a \n"},  // widths take no argument
       {"fichier %s, unite %d", "forrtl: error (63): output conversion error, unit 1, file a\n"},
       {"unite %d, fichier %s %s", "forrtl: error (63): output conversion error, unit 1, file a\n"},
       {"unite %*****************************************d, fichier %s",

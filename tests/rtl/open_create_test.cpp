@@ -53,8 +53,11 @@ TEST_F(OpenCreate, NewNamesCostOneOpenAndExistingOnesAreInspected) {
       {"empty", "unknown", 2, 1, false},
       {"n5", "unknown", 1, 0, false},
   };
+  const mode_t mask = umask(022);
+  umask(mask);
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
+    const bool existed = testkit::file_exists(path(row.name));
     opens = fstats = truncates = 0;
     ASSERT_EQ(open_file(20, path(row.name), row.status), 0);
     EXPECT_EQ(opens, row.opens);
@@ -66,11 +69,62 @@ TEST_F(OpenCreate, NewNamesCostOneOpenAndExistingOnesAreInspected) {
     ASSERT_EQ(write_line(20, "new"), 0);
     ASSERT_EQ(close_unit(20), 0);
     EXPECT_EQ(testkit::read_file(path(row.name)), "new\n");
+    // Whichever open created it, a new file gets the usual mode.
+    struct stat st;
+    ASSERT_EQ(stat(path(row.name).c_str(), &st), 0);
+    if (!existed) {
+      EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+    }
   }
   EXPECT_EQ(testkit::read_file(path("target")), "new\n");
   struct stat st;
   ASSERT_EQ(lstat(path("dangling").c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
+// REPLACE cuts an existing file at OPEN: a failed cut fails the OPEN, except
+// on a file that cannot be cut at all (EINVAL: a FIFO, a device).
+int cut_errno = 0;
+int failing_ftruncate(int, off_t) {
+  errno = cut_errno;
+  return -1;
+}
+
+TEST_F(OpenCreate, ReplaceFailsWhenTheCutFails) {
+  SysGuard guard;
+  for (const int e : {EIO, EPERM, EINVAL}) {
+    SCOPED_TRACE(e);
+    testkit::write_file(path("old"), "old text\n");
+    cut_errno = e;
+    for__sys.ftruncate = failing_ftruncate;
+    const int32_t r = open_file(20, path("old"), "replace", kErr);
+    for__sys.ftruncate = for__sys_default.ftruncate;
+    if (e == EINVAL) {
+      EXPECT_EQ(r, 0);
+      close_unit(20);
+    } else {
+      EXPECT_EQ(r, 30);
+    }
+  }
+}
+
+// With the standard input closed a new file may get descriptor 0: it is
+// the unit's descriptor, not a leaked one followed by a second open.
+TEST_F(OpenCreate, DescriptorZeroIsAnOpenedFile) {
+  const std::string f = path("zero");
+  const testkit::Outcome o = child([f] {
+    close(0);
+    opens = 0;
+    for__sys.open = counting_open;
+    UNITS_REQUIRE(open_file(20, f, "unknown") == 0);
+    UNITS_REQUIRE(lub_of(20)->fd == 0);
+    UNITS_REQUIRE(opens == 1);
+    UNITS_REQUIRE(write_line(20, "zero") == 0);
+    UNITS_REQUIRE(close_unit(20) == 0);
+    return 0;
+  });
+  EXPECT_EQ(o.status, 0) << o.out;
+  EXPECT_EQ(testkit::read_file(f), "zero\n");
 }
 
 }  // namespace
