@@ -100,8 +100,10 @@ int finish_connection(const for_open_kw *kw, for_lub *lub, const struct stat *kn
     memset(&st, 0, sizeof st);
   }
   // A new file that an ordinary open found empty may well have been
-  // created by it: the next OPEN tries creating exclusively again.
-  if (!known && S_ISREG(st.st_mode) && st.st_size == 0) create_first = true;
+  // created by it: the next OPEN tries creating exclusively again.  After
+  // REPLACE every file is empty, so that says nothing.
+  if (!known && kw->value[FOR_KW_STATUS] != FOR_ST_REPLACE && S_ISREG(st.st_mode) && st.st_size == 0)
+    create_first = true;
   if (S_ISFIFO(st.st_mode)) {
     struct timespec pause = {0, 50}, left;
     while (nanosleep(&pause, &left) != 0 && errno == EINTR) pause = left;
