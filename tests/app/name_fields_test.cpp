@@ -18,8 +18,6 @@ using namespace tavo_text;
 
 const std::string kControl = "T\nNROTOR\n 1\nSFRAME\n 1\nU\n 2.0 0 0 0 0 0\n";
 
-using tavo_text::tavo;
-
 // A path of exactly `length` bytes: `prefix` (ending in a slash), "./"
 // repeated (and one more slash when the room is odd), then `last`.
 std::string padded(const std::string &prefix, size_t length, const std::string &last) {

@@ -18,8 +18,6 @@ using testkit::Outcome;
 using testkit::TempDir;
 using namespace tavo_text;
 
-using tavo_text::tavo;
-
 // kFrame1 after a rate sweep (selector 4): the P column of each case.
 std::vector<std::string> p_column(const TempDir &dir, const std::string &job, int cases) {
   std::vector<std::string> got;

@@ -134,30 +134,48 @@ TEST(Diagnostic, Fort0RedirectsStandardErrorOnceInAppendMode) {
             "forrtl: error (63): output conversion error, unit 2, file b\n");
 }
 
+// The end-of-file diagnostic of unit 99, issued in a child.
+const std::string kEndOfFile = "forrtl: severe (24): end-of-file during read, unit 99, file /w/x.inp\n";
+testkit::Outcome end_of_file(const RunOptions &opts) {
+  return run_child([] {
+    start();
+    for__issue_diagnostic(24, 2, 99, "/w/x.inp");
+    return 0;
+  }, opts);
+}
+
 TEST(Diagnostic, LogFileWithDisplayDisabled) {
   testkit::TempDir dir;
   const std::string log = dir / "diag.log";
   RunOptions opts = quiet();
   opts.env["FOR_DIAGNOSTIC_LOG_FILE"] = log;
   opts.env["FOR_DISABLE_DIAGNOSTIC_DISPLAY"] = "yes";
-  auto o = run_child([] {
-    start();
-    for__issue_diagnostic(24, 2, 99, "/w/x.inp");
-    return 0;
-  }, opts);
+  auto o = end_of_file(opts);
   EXPECT_EQ(o.status, 24);
   EXPECT_EQ(o.err, "");
-  EXPECT_EQ(testkit::read_file(log), "forrtl: severe (24): end-of-file during read, unit 99, file /w/x.inp\n");
+  EXPECT_EQ(testkit::read_file(log), kEndOfFile);
   // A log file that cannot be opened is ignored.
   opts.env["FOR_DIAGNOSTIC_LOG_FILE"] = dir / "missing/dir/log";
   opts.env["FOR_DISABLE_DIAGNOSTIC_DISPLAY"] = std::nullopt;
-  o = run_child([] {
-    start();
-    for__issue_diagnostic(24, 2, 99, "/w/x.inp");
-    return 0;
-  }, opts);
+  o = end_of_file(opts);
   EXPECT_EQ(o.status, 24);
-  EXPECT_EQ(o.err, "forrtl: severe (24): end-of-file during read, unit 99, file /w/x.inp\n");
+  EXPECT_EQ(o.err, kEndOfFile);
+}
+
+// A log file name is taken up to 260 characters; a longer one is ignored.
+TEST(Diagnostic, LogFileNamesUpToTheLongestTaken) {
+  testkit::TempDir dir;
+  const std::string base = dir / "";
+  for (size_t length : {259u, 260u, 261u}) {
+    SCOPED_TRACE(length);
+    const std::string log = base + std::string(length - base.size(), 'L');
+    RunOptions opts = quiet();
+    opts.env["FOR_DIAGNOSTIC_LOG_FILE"] = log;
+    auto o = end_of_file(opts);
+    EXPECT_EQ(o.status, 24);
+    EXPECT_EQ(o.err, kEndOfFile);
+    EXPECT_EQ(testkit::file_exists(log) ? testkit::read_file(log) : "", length <= 260 ? kEndOfFile : "");
+  }
 }
 
 // Texts from an external message catalogue replace the built-in ones only
@@ -209,27 +227,6 @@ TEST(Diagnostic, MessageVariableFilledWithinItsLength) {
   }
   for__iomsg_buffer = nullptr;
   for__iomsg_length = 0;
-}
-
-// A log file name is taken up to 260 characters; a longer one is ignored.
-TEST(Diagnostic, LogFileNamesUpToTheLongestTaken) {
-  testkit::TempDir dir;
-  const std::string base = dir / "";
-  for (size_t length : {259u, 260u, 261u}) {
-    SCOPED_TRACE(length);
-    const std::string log = base + std::string(length - base.size(), 'L');
-    RunOptions opts = quiet();
-    opts.env["FOR_DIAGNOSTIC_LOG_FILE"] = log;
-    auto o = run_child([] {
-      start();
-      for__issue_diagnostic(24, 2, 99, "/w/x.inp");
-      return 0;
-    }, opts);
-    EXPECT_EQ(o.status, 24);
-    const std::string line = "forrtl: severe (24): end-of-file during read, unit 99, file /w/x.inp\n";
-    EXPECT_EQ(o.err, line);
-    EXPECT_EQ(testkit::file_exists(log) ? testkit::read_file(log) : "", length <= 260 ? line : "");
-  }
 }
 
 TEST(Diagnostic, DumpCoreFileAbortsWhateverTheSeverity) {
