@@ -70,7 +70,17 @@ TEST(Aarch64Context, RegisterTableInLinesOfFour) {
             std::string::npos) << fp;
   EXPECT_NE(fp.find("\nV30 = 0x000000000000001eeeeeeeeeeeeeeeee  V31 = 0x000000000000001fffffffffffffffff\n"),
             std::string::npos) << fp;
+  EXPECT_TRUE(fp.ends_with("V30 = 0x000000000000001eeeeeeeeeeeeeeeee  V31 = 0x000000000000001fffffffffffffffff\n")) << fp;
   EXPECT_EQ(tbk_context_pc(context(false).get()), 0x400123u);
+  // Without a context there is no table, and that is no failure.
+  EXPECT_EQ(registers(nullptr), "");
+
+  // The FP/SIMD record is found after another record too.
+  auto later = context(false);
+  const uint32_t other_head[2] = {0x12345678, 32};
+  memcpy(later->uc_mcontext.__reserved, other_head, sizeof other_head);
+  memcpy(later->uc_mcontext.__reserved + 32, context(true)->uc_mcontext.__reserved, 16 + 32 * 16);
+  EXPECT_EQ(registers(later.get()), full);
 
   // A record list that runs past the context, or one without the FP/SIMD
   // record, adds nothing.
